@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian machine (as root),
+# skipping what is already there.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
+          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+          binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+          wine wine64 wine32:i386 xvfb xauth clang python3)
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  need_update=1
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+
+if [ "${#missing[@]}" -gt 0 ] || [ -n "${need_update:-}" ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  if [ "${#missing[@]}" -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+fi

@@ -1,0 +1,39 @@
+#include "app/driver_platform_posix.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace cc {
+
+void PosixDriverPlatform::write_stdout(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+void PosixDriverPlatform::write_stderr(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+bool PosixDriverPlatform::write_report_file(const std::string& path, const std::string& text) {
+  FILE* file = std::fopen(path.c_str(), "w");
+  if (!file)
+    return false;
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::fclose(file);
+  return true;
+}
+
+void PosixDriverPlatform::pause() {
+  if (!isatty(STDIN_FILENO))
+    return;  // nobody to press a key: go on at once
+  std::fputs("Press Enter to continue . . . ", stdout);
+  std::fflush(stdout);
+  int c;
+  do {
+    c = std::getchar();
+  } while (c != '\n' && c != EOF);
+}
+
+}  // namespace cc

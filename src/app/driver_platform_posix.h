@@ -1,0 +1,19 @@
+// DriverPlatform off Windows: no COM, standard streams, and a pause that waits
+// only when a person can answer it.
+#pragma once
+
+#include "app/check_driver.h"
+
+namespace cc {
+
+class PosixDriverPlatform : public DriverPlatform {
+ public:
+  HRESULT co_initialize() override { return S_OK; }
+  void co_uninitialize() override {}
+  void write_stdout(const std::string& text) override;
+  void write_stderr(const std::string& text) override;
+  bool write_report_file(const std::string& path, const std::string& text) override;
+  void pause() override;
+};
+
+}  // namespace cc

@@ -1,0 +1,14 @@
+// Windows binding of SystemErrors: FormatMessageA and GetLastError.
+#pragma once
+
+#include "report/com_error.h"
+
+namespace cc {
+
+class WinSystemErrors : public SystemErrors {
+ public:
+  std::optional<std::string> format_message(HRESULT hr) override;
+  int last_error() override;
+};
+
+}  // namespace cc

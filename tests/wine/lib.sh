@@ -1,0 +1,107 @@
+# Shared helpers for the tests that run Windows builds under Wine.
+# Source it; it sets up nothing until wine_prefix_new is called.
+#
+# Known behaviour this relies on: a throwaway WINEPREFIX per run; Wine's output
+# goes to files, never pipes (its background processes keep pipes open);
+# display-device registry edits hold only while the wineserver started with
+# `wineserver -p` lives.
+
+set -u
+
+: "${CC_ARCH:=x64}"
+: "${CC_SOURCE_DIR:=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+: "${CC_BUILD_DIR:=$CC_SOURCE_DIR/build/$CC_ARCH}"
+
+if [ "$CC_ARCH" = x64 ]; then
+  WINE=/usr/lib/wine/wine64
+else
+  WINE=/usr/lib/wine/wine
+fi
+WINESERVER=/usr/lib/wine/wineserver
+CC_EXE="$CC_SOURCE_DIR/dist/$CC_ARCH/CapabilityChecker.exe"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+CC_FAILURES=0
+CC_PASSES=0
+CC_WORK=""
+
+# Creates a fresh prefix (and a scratch folder $CC_WORK), boots it and keeps a
+# persistent wineserver running until wine_prefix_end.
+wine_prefix_new() {
+  CC_WORK=$(mktemp -d /tmp/cc-wine.XXXXXX)
+  export WINEPREFIX="$CC_WORK/prefix"
+  mkdir -p "$WINEPREFIX"
+  "$WINE" wineboot -i >"$CC_WORK/wineboot.log" 2>&1
+  "$WINESERVER" -w 2>/dev/null || true
+  "$WINESERVER" -p
+  trap wine_prefix_end EXIT
+}
+
+wine_prefix_end() {
+  [ -n "$CC_WORK" ] || return 0
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  [ -n "${CC_KEEP_WORK:-}" ] || rm -rf "$CC_WORK"
+  CC_WORK=""
+}
+
+# Runs a Windows program; stdout/stderr/status land in $CC_WORK/NAME.{out,err,rc}.
+# Usage: wine_run NAME [--stdin FILE] PROGRAM ARGS...
+wine_run() {
+  local name=$1
+  shift
+  local input=/dev/null
+  if [ "${1:-}" = --stdin ]; then
+    input=$2
+    shift 2
+  fi
+  (cd "$CC_WORK" && "$WINE" "$@" <"$input" >"$CC_WORK/$name.out" 2>"$CC_WORK/$name.err")
+  echo $? >"$CC_WORK/$name.rc"
+}
+
+# Imports a .reg text given in UTF-8 into the prefix registry. The file goes
+# to regedit as UTF-16 with a BOM: from a narrow file Wine's regedit reads
+# hex(1) data as ANSI bytes.
+wine_reg_import() {
+  local file=$CC_WORK/import-$RANDOM.reg
+  { printf '\xff\xfe'
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n%s\r\n' "$1" | sed 's/\r*$/\r/' |
+      iconv -f UTF-8 -t UTF-16LE; } >"$file"
+  (cd "$CC_WORK" && "$WINE" regedit /S "$(winepath_w "$file")" >/dev/null 2>&1)
+}
+
+# Sets the Windows version the prefix reports (vista, win7, win8, win10).
+wine_set_version() {
+  (cd "$CC_WORK" && "$WINE" winecfg -v "$1" >/dev/null 2>&1)
+}
+
+winepath_w() {
+  printf 'Z:%s' "$(printf '%s' "$1" | sed 's#/#\\#g')"
+}
+
+pass() {
+  CC_PASSES=$((CC_PASSES + 1))
+  echo "ok - $1"
+}
+
+fail() {
+  CC_FAILURES=$((CC_FAILURES + 1))
+  echo "not ok - $1"
+}
+
+# check DESCRIPTION COMMAND...: passes when the command succeeds.
+check() {
+  local description=$1
+  shift
+  if "$@"; then pass "$description"; else fail "$description"; fi
+}
+
+# contains FILE TEXT: the file holds TEXT (printf-style escapes such as \t, \r).
+contains() {
+  grep -qF -- "$(printf "$2")" "$1"
+}
+
+finish() {
+  echo "$CC_PASSES passed, $CC_FAILURES failed"
+  [ "$CC_FAILURES" -eq 0 ]
+}

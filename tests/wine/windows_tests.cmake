@@ -1,0 +1,33 @@
+# Windows-side tests: a cross-built GoogleTest executable of the bindings and
+# end-to-end runs of the real executable, all under Wine.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB_RECURSE WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_win_test.cpp)
+add_executable(cc_win_tests ${WIN_TEST_SOURCES})
+target_include_directories(cc_win_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(cc_win_tests PRIVATE cc_win gtest gmock gtest_main)
+
+# Windows-only helpers of the subsystems (test COM servers and the like).
+foreach(sub report platform app gpu decode encode camera)
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/win/CMakeLists.txt)
+    add_subdirectory(${sub}/win)
+  endif()
+endforeach()
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(CC_ARCH x64)
+else()
+  set(CC_ARCH x86)
+endif()
+set(CC_WINE_ENV CC_ARCH=${CC_ARCH} CC_SOURCE_DIR=${PROJECT_SOURCE_DIR}
+                CC_BUILD_DIR=${CMAKE_BINARY_DIR})
+file(GLOB WINE_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/wine/*_test.sh)
+foreach(script ${WINE_SCRIPTS})
+  get_filename_component(name ${script} NAME_WE)
+  add_test(NAME wine_${CC_ARCH}_${name} COMMAND bash ${script})
+  set_tests_properties(wine_${CC_ARCH}_${name} PROPERTIES ENVIRONMENT "${CC_WINE_ENV}"
+                       TIMEOUT 900)
+endforeach()
