@@ -4,6 +4,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 kind=$1
 shift || true
+# CC_BUILD_ROOT lets several people build side by side (default: build/).
+build_root=${CC_BUILD_ROOT:-$root/build}
+extra=()
+[ -n "${CC_DIST_DIR:-}" ] && extra+=(-DCC_DIST_DIR="$CC_DIST_DIR")
 case "$kind" in
   native) args=(-DCMAKE_BUILD_TYPE=Debug) ;;
   sanitize) args=(-DCMAKE_BUILD_TYPE=Debug -DCC_SANITIZE=ON -DCMAKE_CXX_COMPILER=clang++) ;;
@@ -11,5 +15,5 @@ case "$kind" in
   x86) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86.cmake" -DCMAKE_BUILD_TYPE=Release) ;;
   *) echo "usage: $0 native|sanitize|x64|x86" >&2; exit 2 ;;
 esac
-cmake -S "$root" -B "$root/build/$kind" -G Ninja --no-warn-unused-cli "${args[@]}" >/dev/null
-cmake --build "$root/build/$kind" "$@"
+cmake -S "$root" -B "$build_root/$kind" -G Ninja --no-warn-unused-cli "${args[@]}" "${extra[@]}" >/dev/null
+cmake --build "$build_root/$kind" "$@"

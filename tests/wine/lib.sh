@@ -11,6 +11,7 @@ set -u
 : "${CC_ARCH:=x64}"
 : "${CC_SOURCE_DIR:=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
 : "${CC_BUILD_DIR:=$CC_SOURCE_DIR/build/$CC_ARCH}"
+: "${CC_DIST_DIR:=$CC_SOURCE_DIR/dist}"
 
 if [ "$CC_ARCH" = x64 ]; then
   WINE=/usr/lib/wine/wine64
@@ -18,7 +19,7 @@ else
   WINE=/usr/lib/wine/wine
 fi
 WINESERVER=/usr/lib/wine/wineserver
-CC_EXE="$CC_SOURCE_DIR/dist/$CC_ARCH/CapabilityChecker.exe"
+CC_EXE="$CC_DIST_DIR/$CC_ARCH/CapabilityChecker.exe"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
