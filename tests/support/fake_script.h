@@ -1,0 +1,95 @@
+// The script behind every fake platform: logs each call by name, makes chosen
+// calls fail or throw, and counts the fake objects still alive so that tests
+// can prove everything was released on every path.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/com_error.h"
+
+namespace cc::testing {
+
+class FakeScript {
+ public:
+  enum class Action { kFail, kThrowComError, kThrowUndefined };
+
+  // The occurrence-th call (0-based) named `call`, or every such call when
+  // occurrence is nullopt, returns hr / throws.
+  void fail(const std::string& call, HRESULT hr, std::optional<int> occurrence = std::nullopt) {
+    rules_[call].push_back({Action::kFail, hr, occurrence});
+  }
+  void raise(const std::string& call, std::optional<int> occurrence = std::nullopt,
+             Action action = Action::kThrowComError) {
+    rules_[call].push_back({action, E_FAIL, occurrence});
+  }
+  // The index-th call overall (0-based) fails or throws; for fault sweeps.
+  void fault_at(int index, Action action, HRESULT hr = E_FAIL) {
+    sweep_index_ = index;
+    sweep_action_ = action;
+    sweep_hr_ = hr;
+  }
+
+  // Called by the fakes at each platform call; returns the HRESULT the call
+  // answers (success unless scripted), or throws.
+  HRESULT on(const std::string& call, HRESULT success = S_OK) {
+    const int index = static_cast<int>(calls.size());
+    const int occurrence = counts_[call]++;
+    calls.push_back(call);
+    if (sweep_index_ && *sweep_index_ == index)
+      return act(sweep_action_, sweep_hr_);
+    auto it = rules_.find(call);
+    if (it != rules_.end()) {
+      for (const Rule& rule : it->second) {
+        if (!rule.occurrence || *rule.occurrence == occurrence)
+          return act(rule.action, rule.hr);
+      }
+    }
+    return success;
+  }
+
+  int count(const std::string& call) const {
+    auto it = counts_.find(call);
+    return it == counts_.end() ? 0 : it->second;
+  }
+
+  std::vector<std::string> calls;
+  int live_objects = 0;
+
+ private:
+  struct Rule {
+    Action action;
+    HRESULT hr;
+    std::optional<int> occurrence;
+  };
+
+  static HRESULT act(Action action, HRESULT hr) {
+    if (action == Action::kThrowComError)
+      raise_com_error(hr);
+    if (action == Action::kThrowUndefined)
+      throw 7;
+    return hr;
+  }
+
+  std::map<std::string, std::vector<Rule>> rules_;
+  std::map<std::string, int> counts_;
+  std::optional<int> sweep_index_;
+  Action sweep_action_ = Action::kFail;
+  HRESULT sweep_hr_ = E_FAIL;
+};
+
+// Base of every fake platform object: alive from construction to destruction.
+class Counted {
+ public:
+  explicit Counted(FakeScript& script) : script_(script) { ++script_.live_objects; }
+  Counted(const Counted&) = delete;
+  Counted& operator=(const Counted&) = delete;
+  virtual ~Counted() { --script_.live_objects; }
+
+ protected:
+  FakeScript& script_;
+};
+
+}  // namespace cc::testing
