@@ -4,6 +4,7 @@
 #include "app/driver_platform_win.h"
 #include "platform/os_identity_win.h"
 #include "report/com_error_win.h"
+#include "report/fault_guard_win.h"
 
 #if __has_include("gpu/adapter_source_win.h")
 #include "gpu/adapter_source_win.h"
@@ -31,6 +32,8 @@
 int main(int argc, char** argv) {
   cc::WinSystemErrors system_errors;
   cc::set_system_errors(&system_errors);
+  // A driver that crashes inside a probe costs that probe's line, not the report.
+  cc::WinFaultGuard fault_guard;
   cc::WinDriverPlatform platform;
   cc::WinOsPlatform os;
   cc::CheckSet checks;

@@ -3,12 +3,21 @@
 #include <cstdio>
 #include <exception>
 
+#include "report/fault_guard.h"
+
 namespace cc {
 namespace {
 
 SystemErrors* g_system_errors = nullptr;
+FaultGuard* g_fault_guard = nullptr;
 
 }  // namespace
+
+FaultGuard* set_fault_guard(FaultGuard* guard) {
+  FaultGuard* previous = g_fault_guard;
+  g_fault_guard = guard;
+  return previous;
+}
 
 SystemErrors* set_system_errors(SystemErrors* errors) {
   SystemErrors* previous = g_system_errors;
@@ -69,7 +78,10 @@ void raise_com_error(HRESULT hr) {
 void run_guarded(ReportSection& section, const std::string& name,
                  const std::function<void()>& operation) {
   try {
-    operation();
+    if (g_fault_guard)
+      g_fault_guard->run(operation);
+    else
+      operation();
   } catch (const ComError& error) {
     const std::optional<std::string> description = error.error_description();
     const int last_error = last_error_code();
