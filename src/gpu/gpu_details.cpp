@@ -1,0 +1,18 @@
+#include "gpu/gpu_details.h"
+
+namespace cc {
+
+void list_video_card(ReportSection& section, const VideoCardInfo& card) {
+  section << "\tName=" << card.name << '\n';
+  section << "\tDriver=" << card.driverVersion << '\n';
+  section << '\n';
+}
+
+void check_supported_video_card(ReportSection& section, const VideoCardEnumerator& enumerate) {
+  const CheckResult result =
+      enumerate([&section](const VideoCardInfo& card) { list_video_card(section, card); });
+  if (!result.first)
+    append_error(section, "%s", result.second.c_str());
+}
+
+}  // namespace cc

@@ -1,0 +1,264 @@
+#include "gpu/support_policy.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "support/fake_driver_platform.h"
+
+namespace cc {
+namespace {
+
+enum class Os { kVista, kWindows7, kWindows8, kWindows10 };
+
+void set_os(testing::FakeOs& os, Os which) {
+  static const std::pair<unsigned, unsigned> versions[] = {{6, 0}, {6, 1}, {6, 2}, {10, 0}};
+  os.version_major = versions[static_cast<int>(which)].first;
+  os.version_minor = versions[static_cast<int>(which)].second;
+}
+
+const std::string AMD = "AMD graphics card";
+const std::string INTEL = "Intel graphics card";
+const std::string ONW8 = " on Windows 8 or greater";
+const std::string ONW7 = " on Windows 7";
+const std::string NODRV = " not supported by driver version";
+const std::string NOPID = " not supported by PID";
+
+struct PolicyCase {
+  Os os;
+  const char* vendor;
+  const char* device;
+  const char* driver;
+  bool supported;
+  std::string reason;
+};
+
+std::ostream& operator<<(std::ostream& out, const PolicyCase& c) {
+  return out << "os#" << static_cast<int>(c.os) << " " << c.vendor << "/" << c.device << " \""
+             << c.driver << "\"";
+}
+
+class PolicyTest : public ::testing::TestWithParam<PolicyCase> {};
+
+TEST_P(PolicyTest, Verdict) {
+  const PolicyCase& c = GetParam();
+  testing::FakeOs os;
+  set_os(os, c.os);
+  VideoCardInfo card;
+  card.vendorId = c.vendor;
+  card.deviceId = c.device;
+  card.driverVersion = c.driver;
+  card.name = "ignored";
+  EXPECT_EQ(check_video_card_support(card, os), CheckResult(c.supported, c.reason));
+}
+
+// AMD on Windows 8 and later: driver bands first, then the device ID.
+INSTANTIATE_TEST_SUITE_P(
+    AmdWindows8,
+    PolicyTest,
+    ::testing::Values(
+        PolicyCase{Os::kWindows8, "1002", "67DF", "13.300.9.9", false, AMD + ONW8 + NODRV},
+        PolicyCase{Os::kWindows10, "1002", "9900", "12.1", false, AMD + ONW8 + NODRV},
+        PolicyCase{Os::kWindows8, "1002", "67DF", "13.301", true, AMD + ONW8},
+        PolicyCase{Os::kWindows8, "1002", "67DF", "15.199.99", true, AMD + ONW8},
+        PolicyCase{Os::kWindows8, "1002", "9900", "14.0", false, AMD + ONW8 + NOPID},
+        PolicyCase{Os::kWindows8, "1002", "674A", "14.0", false, AMD + ONW8 + NOPID},
+        PolicyCase{Os::kWindows8, "1002", "67DF", "15.200.1062.1004", false, AMD + ONW8 + NODRV},
+        PolicyCase{Os::kWindows10, "1002", "67DF", "16.100.2001.0", false, AMD + ONW8 + NODRV},
+        PolicyCase{Os::kWindows8, "1002", "67DF", "16.150.0.0", true, AMD + ONW8},
+        PolicyCase{Os::kWindows8, "1002", "99A0", "16.150.0.0", false, AMD + ONW8 + NOPID},
+        PolicyCase{Os::kWindows8, "1002", "99FF", "17.0", false, AMD + ONW8 + NOPID},
+        PolicyCase{Os::kWindows8, "1002", "99FF0", "17.0", true, AMD + ONW8},
+        PolicyCase{Os::kWindows8, "1002", "99", "17.0", true, AMD + ONW8},
+        PolicyCase{Os::kWindows8, "1002", "98FF", "17.0", true, AMD + ONW8},
+        PolicyCase{Os::kWindows8, "1002", "674a", "17.0", true, AMD + ONW8},
+        PolicyCase{Os::kWindows8, "1002", "9852", "17.0", true, AMD + ONW8},
+        PolicyCase{Os::kWindows8, "1002", "67DF", "", false, AMD + ONW8 + NODRV},
+        PolicyCase{Os::kWindows10, "1022", "674A", "17.0", false, AMD + ONW8 + NOPID},
+        PolicyCase{Os::kWindows10, "1022", "67DF", "17.0", true, AMD + ONW8},
+        PolicyCase{Os::kWindows10, "1022", "67DF", "16.0", false, AMD + ONW8 + NODRV}));
+
+// AMD on Windows 7: one driver floor and a closed list of device IDs.
+INSTANTIATE_TEST_SUITE_P(
+    AmdWindows7,
+    PolicyTest,
+    ::testing::Values(
+        PolicyCase{Os::kWindows7, "1002", "67DF", "16.199.9", false, AMD + ONW7 + NODRV},
+        PolicyCase{Os::kWindows7, "1002", "9851", "16.200.0.0", true, AMD + ONW7},
+        PolicyCase{Os::kWindows7, "1002", "9852", "16.200.0.0", false, AMD + ONW7 + NOPID},
+        PolicyCase{Os::kWindows7, "1002", "985F", "17.1", true, AMD + ONW7},
+        PolicyCase{Os::kWindows7, "1002", "67EB", "17.1", true, AMD + ONW7},
+        PolicyCase{Os::kWindows7, "1002", "67df", "17.1", false, AMD + ONW7 + NOPID},
+        PolicyCase{Os::kWindows7, "1002", "9900", "17.1", false, AMD + ONW7 + NOPID},
+        PolicyCase{Os::kWindows7, "1002", "674A", "17.1", false, AMD + ONW7 + NOPID},
+        PolicyCase{Os::kWindows7, "1002", "9851", "", true, AMD + ONW7},
+        PolicyCase{Os::kWindows7, "1002", "9852", "", false, AMD + ONW7 + NOPID},
+        PolicyCase{Os::kWindows7, "1022", "98E4", "16.200", true, AMD + ONW7},
+        PolicyCase{Os::kWindows7, "1022", "98E4", "15.0", false, AMD + ONW7 + NODRV}));
+
+// AMD before Windows 7: accepted whatever the card and driver.
+INSTANTIATE_TEST_SUITE_P(AmdOlder,
+                         PolicyTest,
+                         ::testing::Values(PolicyCase{Os::kVista, "1002", "9900", "1.0", true, AMD},
+                                           PolicyCase{Os::kVista, "1002", "674A", "", true, AMD},
+                                           PolicyCase{Os::kVista, "1022", "9852", "16.100", true,
+                                                      AMD}));
+
+// Intel: the general list on every OS, the Windows 7 list on Windows 7 only.
+INSTANTIATE_TEST_SUITE_P(
+    Intel,
+    PolicyTest,
+    ::testing::Values(
+        PolicyCase{Os::kWindows10, "8086", "1912", "9.18.10.3257", true, INTEL},
+        PolicyCase{Os::kWindows8, "8086", "1912", "9.17.10.4229", false, INTEL + NODRV},
+        PolicyCase{Os::kWindows8, "8086", "1912", "8.15.10.2695", true, INTEL},
+        PolicyCase{Os::kWindows8, "8086", "1912", "8.15.10.2696", false, INTEL + NODRV},
+        PolicyCase{Os::kWindows8, "8086", "1912", "8.15.10.2752", false, INTEL + NODRV},
+        PolicyCase{Os::kWindows8, "8086", "1912", "8.15.10.2753", true, INTEL},
+        PolicyCase{Os::kWindows8, "8086", "1912", "9.17.10.2849", false, INTEL + NODRV},
+        PolicyCase{Os::kWindows8, "8086", "1912", "9.17.10.9999", false, INTEL + NODRV},
+        PolicyCase{Os::kWindows8, "8086", "1912", "9.18.10.3222", false, INTEL + NODRV},
+        PolicyCase{Os::kWindows8, "8086", "1912", "9.18.10.3223", true, INTEL},
+        PolicyCase{Os::kWindows10, "8086", "1912", "20.19.15.4308", false, INTEL + NODRV},
+        PolicyCase{Os::kWindows10, "8086", "1912", "20.19.15.4309", true, INTEL},
+        PolicyCase{Os::kWindows10, "8086", "1912", "10.18.10.4000", true, INTEL},
+        PolicyCase{Os::kWindows10, "8086", "1912", "", false, INTEL + NODRV},
+        PolicyCase{Os::kVista, "8086", "1912", "10.18.10.4000", true, INTEL},
+        PolicyCase{Os::kVista, "8086", "1912", "9.17.10.4229", false, INTEL + NODRV},
+        PolicyCase{Os::kWindows7, "8086", "1912", "9.18.10.3257", true, INTEL + ONW7},
+        PolicyCase{Os::kWindows7, "8086", "1912", "10.18.10.4000", false, INTEL + ONW7 + NODRV},
+        PolicyCase{Os::kWindows7, "8086", "1912", "10.18.10.3412", false, INTEL + ONW7 + NODRV},
+        PolicyCase{Os::kWindows7, "8086", "1912", "10.18.10.4226", false, INTEL + ONW7 + NODRV},
+        PolicyCase{Os::kWindows7, "8086", "1912", "10.18.10.4227", true, INTEL + ONW7},
+        PolicyCase{Os::kWindows7, "8086", "1912", "10.18.14.4264", false, INTEL + ONW7 + NODRV},
+        PolicyCase{Os::kWindows7, "8086", "1912", "9.17.10.4229", false, INTEL + NODRV + ONW7},
+        PolicyCase{Os::kWindows7, "8086", "1912", "", false, INTEL + NODRV + ONW7 + NODRV},
+        PolicyCase{Os::kWindows7, "8087", "9900", "", false, INTEL + NODRV + ONW7 + NODRV},
+        PolicyCase{Os::kWindows8, "8087", "674A", "9.18.10.3257", true, INTEL},
+        PolicyCase{Os::kWindows8, "8087", "", "9.17.10.4229", false, INTEL + NODRV}));
+
+// Other vendors: refused by vendor ID whatever else holds.
+INSTANTIATE_TEST_SUITE_P(
+    OtherVendors,
+    PolicyTest,
+    ::testing::Values(PolicyCase{Os::kWindows10, "10DE", "1C03", "23.21.13.8813", false,
+                                 "NVIDIA graphics card not supported by VID"},
+                      PolicyCase{Os::kWindows7, "10DE", "1C03", "", false,
+                                 "NVIDIA graphics card not supported by VID"},
+                      PolicyCase{Os::kVista, "10DE", "", "1", false,
+                                 "NVIDIA graphics card not supported by VID"},
+                      PolicyCase{Os::kWindows10, "10de", "1C03", "23.21", false,
+                                 "Unknown vendor graphics card not supported by VID"},
+                      PolicyCase{Os::kWindows10, "", "", "", false,
+                                 "Unknown vendor graphics card not supported by VID"},
+                      PolicyCase{Os::kWindows7, "1002 ", "9851", "17.0", false,
+                                 "Unknown vendor graphics card not supported by VID"},
+                      PolicyCase{Os::kWindows8, "15AD", "0405", "8.15.1.48", false,
+                                 "Unknown vendor graphics card not supported by VID"}));
+
+TEST(PolicyOsTest, AsksTheOsAfreshAtEachCall) {
+  testing::FakeOs os;
+  VideoCardInfo card;
+  card.vendorId = "8086";
+  card.driverVersion = "10.18.10.4000";
+  set_os(os, Os::kWindows7);
+  EXPECT_EQ(check_video_card_support(card, os), CheckResult(false, INTEL + ONW7 + NODRV));
+  const int asked = os.version_queries;
+  EXPECT_GT(asked, 0);
+  set_os(os, Os::kWindows10);
+  EXPECT_EQ(check_video_card_support(card, os), CheckResult(true, INTEL));
+  EXPECT_GT(os.version_queries, asked);
+}
+
+// --- Driver version parsing --------------------------------------------------
+
+struct ParseCase {
+  const char* text;
+  DriverVersion expected;
+};
+
+class ParseTest : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseTest, Components) {
+  EXPECT_EQ(parse_driver_version(GetParam().text), GetParam().expected) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Policy,
+                         ParseTest,
+                         ::testing::Values(ParseCase{"8.15.10.2696", {8, 15, 10, 2696}},
+                                           ParseCase{"13.301", {13, 301}},
+                                           ParseCase{"", {}},
+                                           ParseCase{"abc", {}},
+                                           ParseCase{"v1.2", {}},
+                                           ParseCase{"1..2", {1}},
+                                           ParseCase{"3.x", {3}},
+                                           ParseCase{"1.2.3.4.5.6.7.8.9.10.11.12",
+                                                     {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+                                           ParseCase{"-1.+2", {-1, 2}},
+                                           ParseCase{"1.-2", {1, -2}},
+                                           ParseCase{"1-2", {1, 2}},
+                                           ParseCase{"+", {}},
+                                           ParseCase{"-", {}},
+                                           ParseCase{"- 1", {}},
+                                           ParseCase{" 7. 8", {7, 8}},
+                                           ParseCase{"16.100.1010.0 ", {16, 100, 1010, 0}},
+                                           ParseCase{"2147483647.1", {INT_MAX, 1}},
+                                           ParseCase{"-2147483648.1", {INT_MIN, 1}},
+                                           ParseCase{"2147483648.1", {}},
+                                           ParseCase{"-2147483649", {}},
+                                           ParseCase{"1.99999999999999999999.3", {1}},
+                                           ParseCase{"007.08", {7, 8}}));
+
+// --- Comparisons over the common prefix ----------------------------------------
+
+struct CompareCase {
+  DriverVersion v;
+  DriverVersion t;
+  bool less;
+  bool equal;
+};
+
+class CompareTest : public ::testing::TestWithParam<CompareCase> {};
+
+TEST_P(CompareTest, LessEqualAndBoth) {
+  const CompareCase& c = GetParam();
+  EXPECT_EQ(version_less(c.v, c.t), c.less);
+  EXPECT_EQ(version_equal(c.v, c.t), c.equal);
+  EXPECT_EQ(version_less_or_equal(c.v, c.t), c.less || c.equal);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Policy,
+    CompareTest,
+    ::testing::Values(CompareCase{{}, {13, 301}, false, true},
+                      CompareCase{{16, 100, 1010, 0}, {16, 100}, false, true},
+                      CompareCase{{9, 18, 10}, {9, 18, 10, 3222}, false, true},
+                      CompareCase{{15, 200, 1062, 1004}, {15, 200}, false, true},
+                      CompareCase{{13, 300}, {13, 301}, true, false},
+                      CompareCase{{12, 999}, {13, 301}, true, false},
+                      CompareCase{{13, 302}, {13, 301}, false, false},
+                      CompareCase{{14, 0}, {13, 301}, false, false},
+                      CompareCase{{-1}, {0}, true, false},
+                      CompareCase{{INT_MIN}, {INT_MAX}, true, false},
+                      CompareCase{{1, 2, 3}, {}, false, true},
+                      CompareCase{{9, 17, 10, 2848}, {9, 17, 10, 2849}, true, false}));
+
+TEST(CompareTest, AnEleventhComponentNeverCounts) {
+  const DriverVersion v = parse_driver_version("1.2.3.4.5.6.7.8.9.10.1");
+  const DriverVersion t = parse_driver_version("1.2.3.4.5.6.7.8.9.10.9");
+  EXPECT_FALSE(version_less(v, t));
+  EXPECT_TRUE(version_equal(v, t));
+}
+
+// --- Tables ------------------------------------------------------------------
+
+TEST(PolicyTables, WindowsSevenListIsTheClosedSetOfTwentyNine) {
+  EXPECT_EQ(amd_windows7_device_ids.size(), 29u);
+  for (const char* id : {"9874", "9851", "9853", "985F", "98E4", "67DF", "67C0", "67EB"})
+    EXPECT_EQ(amd_windows7_device_ids.count(id), 1u) << id;
+  for (const char* id : {"9852", "9850", "9860", "67df", "674A"})
+    EXPECT_EQ(amd_windows7_device_ids.count(id), 0u) << id;
+}
+
+}  // namespace
+}  // namespace cc
