@@ -10,7 +10,9 @@ extra=()
 [ -n "${CC_DIST_DIR:-}" ] && extra+=(-DCC_DIST_DIR="$CC_DIST_DIR")
 case "$kind" in
   native) args=(-DCMAKE_BUILD_TYPE=Debug) ;;
-  sanitize) args=(-DCMAKE_BUILD_TYPE=Debug -DCC_SANITIZE=ON -DCMAKE_CXX_COMPILER=clang++) ;;
+  sanitize)
+    export CC=clang CXX=clang++  # read only when the tree is first configured
+    args=(-DCMAKE_BUILD_TYPE=Debug -DCC_SANITIZE=ON -DCC_FUZZ=ON) ;;
   x64) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x64.cmake" -DCMAKE_BUILD_TYPE=Release) ;;
   x86) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86.cmake" -DCMAKE_BUILD_TYPE=Release) ;;
   *) echo "usage: $0 native|sanitize|x64|x86" >&2; exit 2 ;;

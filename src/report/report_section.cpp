@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::size_t kMessageBufferSize = 4096;
 
+CC_PRINTF_FORMAT(3, 0)
 void append_message_v(ReportSection& section, const char* level, const char* format,
                       va_list args) {
   char text[kMessageBufferSize];
