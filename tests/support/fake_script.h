@@ -38,6 +38,7 @@ class FakeScript {
     const int index = static_cast<int>(calls.size());
     const int occurrence = counts_[call]++;
     calls.push_back(call);
+    injection_points.push_back(index);
     if (sweep_index_ && *sweep_index_ == index)
       return act(sweep_action_, sweep_hr_);
     auto it = rules_.find(call);
@@ -55,7 +56,10 @@ class FakeScript {
     return it == counts_.end() ? 0 : it->second;
   }
 
+  // Every call logged, and the indices of those that went through on() (the
+  // ones a fault can be injected at).
   std::vector<std::string> calls;
+  std::vector<int> injection_points;
   int live_objects = 0;
 
  private:
