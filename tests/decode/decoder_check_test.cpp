@@ -317,6 +317,16 @@ TEST_F(DecoderCheckTest, DeviceParametersForEveryAdapter) {
 
 // --- Release on every path ---------------------------------------------------
 
+// Each adapter's device and service are gone before the next adapter's
+// device is made, whichever way the adapter ended.
+TEST_F(DecoderCheckTest, AdapterObjectsReleasedBeforeNextAdapter) {
+  platform.adapters = {decoding_adapter("First"), decoding_adapter("Second"),
+                       decoding_adapter("Third")};
+  script.fail("adapter1.DXVA2CreateVideoService", E_FAIL);
+  run();
+  EXPECT_EQ(platform.log.live_at_create_device, (std::vector<int>{1, 1, 1}));
+}
+
 // Fails, then throws, each platform call of a two-adapter run in turn.
 TEST_F(DecoderCheckTest, EveryObjectReleasedWhicheverCallFailsOrThrows) {
   const auto adapters = std::vector<FakeAdapter>{

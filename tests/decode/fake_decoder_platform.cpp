@@ -77,6 +77,7 @@ class FakeDirect3D : public Direct3D, public Counted {
   HRESULT create_device(const DeviceParameters& parameters,
                         std::unique_ptr<Direct3DDevice>* device) override {
     platform_.log.devices.push_back(parameters);
+    platform_.log.live_at_create_device.push_back(script_.live_objects);
     const std::string name = adapter_call(parameters.adapter, "CreateDevice");
     const HRESULT hr = script_.on(name);
     if (SUCCEEDED(hr) && !platform_.null_objects.count(name))

@@ -29,6 +29,8 @@ struct DecoderCallLog {
   std::vector<GUID> render_target_profiles;
   std::vector<GUID> configuration_profiles;
   std::vector<std::uint32_t> configuration_formats;
+  // Objects alive as each CreateDevice is called.
+  std::vector<int> live_at_create_device;
 };
 
 class FakeDecoderPlatform : public DecoderPlatform {
