@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "camera/fake_directshow.h"
@@ -597,6 +598,65 @@ INSTANTIATE_TEST_SUITE_P(Parsing,
                                                      0x0000},
                                            UsbIdCase{"vid_80000000&pid_-80000000", 0xFFFF, 0x0000},
                                            UsbIdCase{"x vid_1 vid_2 pid_3 pid_4", 0x0001, 0x0003}));
+
+}  // namespace
+}  // namespace cc
+
+namespace cc {
+namespace {
+
+// ---- Every platform call failing or throwing in turn: nothing stays alive,
+// and the guard is the only thing that sees an exception.
+
+int count_of(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    ++count;
+  return count;
+}
+
+class CameraFaultSweepTest : public CameraCheckTest,
+                             public ::testing::WithParamInterface<testing::FakeScript::Action> {};
+
+TEST_P(CameraFaultSweepTest, EveryPathReleasesEverything) {
+  add(uvc15_camera("First", kOtherLink), true);
+  add(uvc15_camera("Second", kC920Link), true);
+  check();
+  const int calls = static_cast<int>(script.calls.size());
+  ASSERT_GT(calls, 40);
+  const int enumeration =
+      static_cast<int>(std::find(script.calls.begin(), script.calls.end(), "MFEnumDeviceSources") -
+                       script.calls.begin());
+  for (int index = 0; index < calls; ++index) {
+    FakeScript sweep;
+    FakeMediaFoundation sweep_mf{sweep};
+    FakeDirectShow sweep_directshow{sweep};
+    sweep_mf.cameras = mf.cameras;
+    sweep_directshow.devices = directshow.devices;
+    sweep.fault_at(index, GetParam());
+    ReportSection sweep_section;
+    bool sweep_uvc15 = false;
+    bool sweep_uvc11 = false;
+    run_guarded(sweep_section, "check_uvc11_camera_capability", [&] {
+      check_uvc11_camera_capability(sweep_section, sweep_uvc15, sweep_uvc11, sweep_mf,
+                                    sweep_directshow);
+    });
+    EXPECT_EQ(sweep.live_objects, 0) << "fault at call " << index << ": " << script.calls[index];
+    // A failing call after the enumeration costs at most one camera's result;
+    // only a string that cannot be copied or converted ends the check.
+    const std::string& call = script.calls[index];
+    const bool raises = call == "SysAllocString" || call == "WideCharToMultiByte";
+    if (GetParam() == testing::FakeScript::Action::kFail && index > enumeration && !raises)
+      EXPECT_EQ(count_of(sweep_section.text(), "\t\tUVC 1.1 acceleration is "), 2)
+          << "fault at call " << index << ": " << call;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults,
+                         CameraFaultSweepTest,
+                         ::testing::Values(testing::FakeScript::Action::kFail,
+                                           testing::FakeScript::Action::kThrowComError,
+                                           testing::FakeScript::Action::kThrowUndefined));
 
 }  // namespace
 }  // namespace cc
