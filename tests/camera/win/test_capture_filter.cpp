@@ -2,8 +2,12 @@
 // kernel-streaming topology, and IKsControl on node instances. Which nodes it
 // offers comes from the "Behaviour" value of the device's registry entry,
 // read through IPersistPropertyBag, so one server plays several cameras.
+// IKsControl comes from MinGW's own ksproxy.h rather than the checker's
+// declaration, so a wrong vtable on either side shows up as a failing call.
 #define STRSAFE_NO_DEPRECATE
 #include <dshow.h>
+#include <ks.h>
+#include <ksproxy.h>
 #include <oleauto.h>
 
 #include <atomic>
@@ -99,7 +103,7 @@ bool is_request_for(const void* property, ULONG length, DWORD node) {
   return std::memcmp(property, expected, 32) == 0;
 }
 
-class NodeControl : public cc::KsControlInterface, public Object<NodeControl> {
+class NodeControl : public IKsControl, public Object<NodeControl> {
  public:
   NodeControl(DWORD id, Node node) : id_(id), node_(std::move(node)) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -107,12 +111,12 @@ class NodeControl : public cc::KsControlInterface, public Object<NodeControl> {
       *out = nullptr;
       return E_NOINTERFACE;
     }
-    *out = static_cast<cc::KsControlInterface*>(this);
+    *out = static_cast<IKsControl*>(this);
     AddRef();
     return S_OK;
   }
   CC_IUNKNOWN_REFS
-  HRESULT STDMETHODCALLTYPE KsProperty(void* property,
+  HRESULT STDMETHODCALLTYPE KsProperty(PKSPROPERTY property,
                                        ULONG length,
                                        void* data,
                                        ULONG data_length,
@@ -128,10 +132,10 @@ class NodeControl : public cc::KsControlInterface, public Object<NodeControl> {
     std::memcpy(data, node_.sets.data(), needed);
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE KsMethod(void*, ULONG, void*, ULONG, ULONG*) override {
+  HRESULT STDMETHODCALLTYPE KsMethod(PKSMETHOD, ULONG, void*, ULONG, ULONG*) override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE KsEvent(void*, ULONG, void*, ULONG, ULONG*) override {
+  HRESULT STDMETHODCALLTYPE KsEvent(PKSEVENT, ULONG, void*, ULONG, ULONG*) override {
     return E_NOTIMPL;
   }
 
