@@ -186,6 +186,79 @@ TEST_F(ProbeTest, MissingTransformInterfaceFailsWithItsCode) {
   EXPECT_EQ(section.text(), failed_line("No such interface supported"));
 }
 
+// --- media-type probe: a platform that claims success but hands out nothing
+
+// Answers S_OK everywhere; hands out a transform and a store only when told.
+class HollowTransform : public Transform {
+ public:
+  explicit HollowTransform(bool gives_attributes) : gives_attributes_(gives_attributes) {}
+  HRESULT get_attributes(std::unique_ptr<Attributes>* attributes) override {
+    if (gives_attributes_)
+      *attributes = std::make_unique<HollowAttributes>();
+    return S_OK;
+  }
+  HRESULT get_stream_count(std::uint32_t*, std::uint32_t*) override { return S_OK; }
+  HRESULT get_output_available_type(std::uint32_t,
+                                    std::uint32_t,
+                                    std::unique_ptr<MediaType>*) override {
+    return S_OK;
+  }
+  HRESULT set_output_type(std::uint32_t, MediaType&, std::uint32_t) override { return S_OK; }
+
+ private:
+  struct HollowAttributes : Attributes {
+    HRESULT set_uint32(const GUID&, std::uint32_t) override { return S_OK; }
+    HRESULT set_guid(const GUID&, const GUID&) override { return S_OK; }
+  };
+  bool gives_attributes_;
+};
+
+class HollowActivate : public Activate {
+ public:
+  HollowActivate(bool gives_transform, bool gives_attributes)
+      : gives_transform_(gives_transform), gives_attributes_(gives_attributes) {}
+  HRESULT get_allocated_string(const GUID&, std::optional<std::u16string>*) override {
+    return S_OK;
+  }
+  HRESULT activate_transform(std::unique_ptr<Transform>* transform) override {
+    if (gives_transform_)
+      *transform = std::make_unique<HollowTransform>(gives_attributes_);
+    return S_OK;
+  }
+  HRESULT activate_codec_api(std::unique_ptr<CodecApi>*) override { return S_OK; }
+  HRESULT detach_object() override { return S_OK; }
+  HRESULT shutdown_object() override { return S_OK; }
+
+ private:
+  bool gives_transform_;
+  bool gives_attributes_;
+};
+
+class NoMediaType : public FakeMediaFoundation {
+ public:
+  using FakeMediaFoundation::FakeMediaFoundation;
+  HRESULT create_media_type(std::unique_ptr<MediaType>*) override { return S_OK; }
+};
+
+TEST_F(ProbeTest, SuccessWithoutAnObjectIsAFailureNotACrash) {
+  struct Case {
+    bool transform, attributes;
+  };
+  for (const Case& c : {Case{false, false}, Case{true, false}, Case{true, true}}) {
+    HollowActivate encoder(c.transform, c.attributes);
+    NoMediaType hollow_mf(script);
+    ReportSection out;
+    EXPECT_FALSE(check_encoder_io_media_types(out, &encoder, hollow_mf));
+    EXPECT_EQ(out.text(), failed_line("Invalid pointer")) << c.transform << c.attributes;
+  }
+}
+
+TEST_F(ProbeTest, FeatureProbeWithoutACodecObjectWritesNothing) {
+  HollowActivate encoder(false, false);
+  check_codec_capabilities(section, &encoder, mf);
+  EXPECT_EQ(section.text(), "");
+}
+
 // --- media-type probe: exceptions inside guarded steps --------------------
 
 struct StepException {

@@ -31,6 +31,7 @@ inline void install_system_texts(FakeSystemErrors& errors) {
   errors.texts[E_UNEXPECTED] = "Catastrophic failure\r\n";
   errors.texts[E_INVALIDARG] = "The parameter is incorrect.\r\n";
   errors.texts[E_NOINTERFACE] = "No such interface supported\r\n";
+  errors.texts[E_POINTER] = "Invalid pointer\r\n";
   errors.texts[E_OUTOFMEMORY] = "Not enough memory resources are available.\r\n";
 }
 
