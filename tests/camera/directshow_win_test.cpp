@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "camera/camera_check.h"
 
 namespace cc {
@@ -103,6 +105,21 @@ TEST_F(DirectShowBindingTest, PathDifferingInCaseIsNotBound) {
   probe("\\\\?\\CC-TEST#MATCH");
   EXPECT_FALSE(flag);
   EXPECT_EQ(section.text(), "");
+}
+
+}  // namespace
+}  // namespace cc
+
+namespace cc {
+namespace {
+
+TEST_F(DirectShowBindingTest, DeviceThatCannotBeBoundIsReportedAndTheNextProbed) {
+  probe("\\\\?\\cc-test#twice");
+  EXPECT_TRUE(flag);
+  const std::string text = section.text();
+  EXPECT_EQ(text.rfind("\t\t*** Error: Could not BindToObject (error = 0x", 0), 0u) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+  EXPECT_EQ(live_filter_objects(), 0);
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ check "no camera verdict" test -z "$(printf '%s\n' "$report" | grep -F 'Camera (
 
 # Before registration the binding tests skip themselves.
 wine_run unregistered "$tests_exe" --gtest_filter='DirectShowBindingTest.*'
-check "binding tests skip without the test filter" contains "$CC_WORK/unregistered.out" '[  SKIPPED ] 6 tests'
+check "binding tests skip without the test filter" contains "$CC_WORK/unregistered.out" '[  SKIPPED ] 7 tests'
 
 clsid='{5C0B3F2E-8A41-4D6B-9E27-3C1F0A9B7D61}'
 dll=$(winepath_w "$filter_dll" | sed 's/\\/\\\\/g')
@@ -32,10 +32,10 @@ devices="[HKEY_CLASSES_ROOT\\CLSID\\$clsid\\InprocServer32]
 @=\"$dll\"
 \"ThreadingModel\"=\"Both\"
 "
-add_device() {  # key, device path (reg-escaped), behaviour
+add_device() {  # key, device path (reg-escaped), behaviour[, class]
   devices+="
 [HKEY_CLASSES_ROOT\\CLSID\\{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\Instance\\$1]
-\"CLSID\"=\"$clsid\"
+\"CLSID\"=\"${4:-$clsid}\"
 \"FriendlyName\"=\"$1\"
 \"DevicePath\"=\"$2\"
 \"Behaviour\"=\"$3\"
@@ -46,12 +46,15 @@ add_device CcTestUtf8 '\\\\?\\cc-test#café' match
 add_device CcTestNoUnit '\\\\?\\cc-test#nounit' nounit
 add_device CcTestFailing '\\\\?\\cc-test#failing' failing
 add_device CcTestNoTopology '\\\\?\\cc-test#notopology' notopology
+# Two devices with one path, the first naming a class nobody registered.
+add_device CcTestAUnbindable '\\\\?\\cc-test#twice' match '{5C0B3F2E-8A41-4D6B-9E27-3C1F0A9B7D62}'
+add_device CcTestBTwice '\\\\?\\cc-test#twice' match
 wine_reg_import "$devices"
 
 wine_run binding "$tests_exe" --gtest_filter='DirectShowBindingTest.*'
 cat "$CC_WORK/binding.out"
 check "binding tests pass" test "$(cat "$CC_WORK/binding.rc")" = 0
-check "all six ran, none skipped" contains "$CC_WORK/binding.out" '[  PASSED  ] 6 tests'
+check "all seven ran, none skipped" contains "$CC_WORK/binding.out" '[  PASSED  ] 7 tests'
 check "none skipped" test -z "$(grep -F 'SKIPPED' "$CC_WORK/binding.out")"
 
 finish
