@@ -91,7 +91,7 @@ const std::array<GUID, 5> kPlainFormats = {
 
 constexpr HRESULT kNoMoreTypes = static_cast<HRESULT>(0xC00D36B9u);  // MF_E_NO_MORE_TYPES
 constexpr std::uint32_t kSetTypeTestOnly = 1;                        // MFT_SET_TYPE_TEST_ONLY
-constexpr std::uint32_t kUcConfigBit = 2;
+constexpr std::uint32_t kCapabilityBit1 = 2;  // bit 1 of the usage and rate-control masks
 constexpr std::uint32_t kLevel40 = 40;
 constexpr std::uint32_t kProfileUcConstrainedHigh = 257;
 constexpr std::uint32_t kInterlaceProgressive = 2;
@@ -134,9 +134,9 @@ bool read_uint32(MediaType& type, const GUID& key, std::uint32_t* value) {
 
 bool has_uvc15_capabilities(MediaType& type) {
   std::uint32_t value = 0;
-  if (!read_uint32(type, kSupportedUsages, &value) || !(value & kUcConfigBit))
+  if (!read_uint32(type, kSupportedUsages, &value) || !(value & kCapabilityBit1))
     return false;
-  if (!read_uint32(type, kSupportedRateControlModes, &value) || !(value & kUcConfigBit))
+  if (!read_uint32(type, kSupportedRateControlModes, &value) || !(value & kCapabilityBit1))
     return false;
   if (!read_uint32(type, kMpeg2Level, &value) || value != kLevel40)
     return false;
