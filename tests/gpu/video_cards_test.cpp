@@ -211,6 +211,14 @@ INSTANTIATE_TEST_SUITE_P(
                       HardwareIdCase{"ROOT\\BasicDisplay", "", ""},
                       HardwareIdCase{"", "", ""}));
 
+TEST_F(VideoCardsTest, BothMarkersAreSearchedFromTheStartOfTheId) {
+  source.devices.push_back(pci_device("reordered", "PCI\\DEV_1234&VEN_ABCD&DEV_9999", u"1"));
+  walk();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].vendorId, "ABCD");
+  EXPECT_EQ(seen[0].deviceId, "1234");
+}
+
 TEST_F(VideoCardsTest, OnlyTheFirstHardwareIdCounts) {
   std::string ids = "ROOT\\DISPLAY";
   ids.push_back('\0');
