@@ -88,8 +88,7 @@ class FakeAdapterSource : public AdapterSource {
                                     std::uint32_t property,
                                     std::uint8_t* buffer,
                                     std::uint32_t size) override {
-    requested_properties.push_back(property);
-    note_buffer(buffer, size);
+    note_buffer(buffer, size, kRegistryPropertyBytes);
     const FakeDisplayDevice& source = devices.at(device.dev_inst - 100);
     auto it = source.properties.find(property);
     if (!ok("SetupDiGetDeviceRegistryPropertyA") || it == source.properties.end())
@@ -103,7 +102,7 @@ class FakeAdapterSource : public AdapterSource {
                                    std::uint32_t size) override {
     if (reader != &reader_token_)
       wrong_handles++;
-    note_buffer(buffer, size);
+    note_buffer(buffer, size, kDriverVersionBytes);
     const FakeDisplayDevice& source = devices.at(device.dev_inst - 100);
     if (!ok("SetupDiGetDevicePropertyW") || !source.driver_version)
       return false;
@@ -132,7 +131,6 @@ class FakeAdapterSource : public AdapterSource {
   std::vector<FakeDisplayDevice> devices;
   std::function<int(const char16_t*, char*, int)> convert;
   std::vector<std::string> requested_procs;
-  std::vector<std::uint32_t> requested_properties;
   std::vector<int> conversion_sizes;
   int dirty_buffers = 0;  // buffers handed over with content left in them
   int wrong_sizes = 0;    // buffers whose declared size is not the agreed one
@@ -144,11 +142,10 @@ class FakeAdapterSource : public AdapterSource {
     if (module != &module_token_)
       wrong_handles++;
   }
-  void note_buffer(const std::uint8_t* buffer, std::uint32_t size) {
+  void note_buffer(const std::uint8_t* buffer, std::uint32_t size, std::size_t agreed) {
     if (std::any_of(buffer, buffer + size, [](std::uint8_t b) { return b != 0; }))
       dirty_buffers++;
-    const bool registry = size == kRegistryPropertyBytes;
-    if (!registry && size != kDriverVersionBytes)
+    if (size != agreed)
       wrong_sizes++;
   }
   // Like the platform: a value that does not fit is refused, nothing written.

@@ -122,15 +122,5 @@ TEST(DetailsTest, ListsWhatTheDeviceSetupLibraryHolds) {
   EXPECT_EQ(script.live_objects, 0);
 }
 
-TEST(DetailsTest, LoadFailureFromTheDeviceSetupLibrary) {
-  testing::FakeScript script;
-  testing::FakeAdapterSource source(script);
-  script.fail("LoadLibraryW", E_FAIL);
-  EXPECT_EQ(details([&source](const VideoCardCallback& callback) {
-              return enumerate_video_cards(source, callback);
-            }),
-            "\t\t*** Error: Can't load SetupAPI.dll\n");
-}
-
 }  // namespace
 }  // namespace cc
