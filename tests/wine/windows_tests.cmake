@@ -31,3 +31,6 @@ foreach(script ${WINE_SCRIPTS})
   set_tests_properties(wine_${CC_ARCH}_${name} PROPERTIES ENVIRONMENT "${CC_WINE_ENV}"
                        TIMEOUT 900)
 endforeach()
+
+add_test(NAME executable_${CC_ARCH} COMMAND bash ${PROJECT_SOURCE_DIR}/tests/app/executable_test.sh)
+set_tests_properties(executable_${CC_ARCH} PROPERTIES ENVIRONMENT "${CC_WINE_ENV}")
