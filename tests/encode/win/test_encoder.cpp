@@ -27,7 +27,7 @@ namespace {
 
 // {5C1B2D4E-8A7F-4E3B-9C6D-1A2B3C4D5E6F}
 const CLSID kClsid = {0x5c1b2d4e, 0x8a7f, 0x4e3b, {0x9c, 0x6d, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e, 0x6f}};
-// Declared here because not every MinGW codecapi.h carries them.
+// codecapi.h names these through __uuidof helpers; plain constants suffice here.
 const GUID kLowLatency = {0x9c27891a,
                           0xed7a,
                           0x40e1,
