@@ -2,32 +2,19 @@
 // platform services it reaches the system through.
 #include "app/check_driver.h"
 #include "app/driver_platform_win.h"
-#include "platform/os_identity_win.h"
-#include "report/com_error_win.h"
-#include "report/fault_guard_win.h"
-
-#if __has_include("gpu/adapter_source_win.h")
+#include "camera/camera_check.h"
+#include "camera/directshow_win.h"
+#include "decode/decoder_check.h"
+#include "decode/decoder_platform_win.h"
+#include "encode/encoder_check.h"
+#include "encode/media_foundation_win.h"
 #include "gpu/adapter_source_win.h"
 #include "gpu/gpu_details.h"
 #include "gpu/support_policy.h"
 #include "gpu/video_cards.h"
-#define CC_HAVE_GPU 1
-#endif
-#if __has_include("decode/decoder_platform_win.h")
-#include "decode/decoder_check.h"
-#include "decode/decoder_platform_win.h"
-#define CC_HAVE_DECODE 1
-#endif
-#if __has_include("encode/media_foundation_win.h")
-#include "encode/encoder_check.h"
-#include "encode/media_foundation_win.h"
-#define CC_HAVE_ENCODE 1
-#endif
-#if __has_include("camera/directshow_win.h")
-#include "camera/camera_check.h"
-#include "camera/directshow_win.h"
-#define CC_HAVE_CAMERA 1
-#endif
+#include "platform/os_identity_win.h"
+#include "report/com_error_win.h"
+#include "report/fault_guard_win.h"
 
 int main(int argc, char** argv) {
   cc::WinSystemErrors system_errors;
@@ -36,41 +23,31 @@ int main(int argc, char** argv) {
   cc::WinFaultGuard fault_guard;
   cc::WinDriverPlatform platform;
   cc::WinOsPlatform os;
-  cc::CheckSet checks;
-
-#ifdef CC_HAVE_DECODE
   cc::WinDecoderPlatform decoder_platform;
-  checks.decoder = [&](cc::ReportSection& section, bool& decoder_available) {
-    cc::check_hardware_decoder_capability(section, decoder_available, decoder_platform);
-  };
-#endif
-#ifdef CC_HAVE_GPU
   cc::WinAdapterSource adapters;
+  cc::WinMediaFoundation media_foundation;
+  cc::WinDirectShow directshow;
+
   const cc::VideoCardEnumerator enumerate = [&](const cc::VideoCardCallback& callback) {
     return cc::enumerate_video_cards(adapters, callback);
   };
   const cc::VideoCardPolicy policy = [&](const cc::VideoCardInfo& card) {
     return cc::check_video_card_support(card, os);
   };
+  cc::CheckSet checks;
+  checks.decoder = [&](cc::ReportSection& section, bool& decoder_available) {
+    cc::check_hardware_decoder_capability(section, decoder_available, decoder_platform);
+  };
   checks.gpu_details = [&](cc::ReportSection& section) {
     cc::check_supported_video_card(section, enumerate);
   };
-#endif
-#ifdef CC_HAVE_ENCODE
-  cc::WinMediaFoundation media_foundation;
-#ifdef CC_HAVE_GPU
   checks.encoder = [&](cc::ReportSection& section, bool& available, bool& supported) {
     cc::check_hardware_encoder_capability(section, available, supported, media_foundation,
                                           enumerate, policy);
   };
-#endif
-#endif
-#if defined(CC_HAVE_CAMERA) && defined(CC_HAVE_ENCODE)
-  cc::WinDirectShow directshow;
   checks.camera = [&](cc::ReportSection& section, bool& uvc15, bool& uvc11) {
     cc::check_uvc11_camera_capability(section, uvc15, uvc11, media_foundation, directshow);
   };
-#endif
 
   try {
     return cc::run_checker(argc, argv, platform, os, checks);

@@ -12,9 +12,7 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-// Resolved at run time: a system without d3d9.dll or dxva2.dll (Server Core,
-// stripped images) then gets a failure line instead of an executable that
-// cannot start at all.
+// Resolved at run time (see SystemLibrary).
 using Direct3DCreate9ExFn = HRESULT(WINAPI*)(UINT, IDirect3D9Ex**);
 using DXVA2CreateVideoServiceFn = HRESULT(WINAPI*)(IDirect3DDevice9*, REFIID, void**);
 
@@ -24,37 +22,6 @@ struct CoTaskMemDeleter {
 };
 template <typename T>
 using CoTaskArray = std::unique_ptr<T, CoTaskMemDeleter>;
-
-HRESULT last_error_result() {
-  return hresult_from_win32(GetLastError());
-}
-
-// Loads a DLL from the system folder only, so none planted beside the
-// executable is picked up.
-HRESULT load_system_library(const wchar_t* name, HMODULE* module) {
-  if (*module)
-    return S_OK;
-  wchar_t path[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-  if (length == 0 || length + 1 + wcslen(name) >= MAX_PATH)
-    return length == 0 ? last_error_result() : E_UNEXPECTED;
-  path[length] = L'\\';
-  wcscpy(path + length + 1, name);
-  *module = LoadLibraryW(path);
-  return *module ? S_OK : last_error_result();
-}
-
-template <typename Function>
-HRESULT resolve(const wchar_t* library, HMODULE* module, const char* name, Function* function) {
-  HRESULT hr = load_system_library(library, module);
-  if (FAILED(hr))
-    return hr;
-  FARPROC proc = GetProcAddress(*module, name);
-  if (!proc)
-    return last_error_result();
-  *function = reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
-  return S_OK;
-}
 
 class WinDirect3DDevice : public Direct3DDevice {
  public:
@@ -154,17 +121,10 @@ class WinDirect3D : public Direct3D {
 
 }  // namespace
 
-WinDecoderPlatform::~WinDecoderPlatform() {
-  if (dxva2_)
-    FreeLibrary(dxva2_);
-  if (d3d9_)
-    FreeLibrary(d3d9_);
-}
-
 HRESULT WinDecoderPlatform::create_direct3d(std::uint32_t sdk_version,
                                             std::unique_ptr<Direct3D>* d3d) {
   Direct3DCreate9ExFn create = nullptr;
-  HRESULT hr = resolve(L"d3d9.dll", &d3d9_, "Direct3DCreate9Ex", &create);
+  HRESULT hr = d3d9_.resolve("Direct3DCreate9Ex", &create);
   if (FAILED(hr))
     return hr;
   ComPtr<IDirect3D9Ex> created;
@@ -180,7 +140,7 @@ HRESULT WinDecoderPlatform::create_video_decoder_service(Direct3DDevice& device,
   if (!win_device)
     return E_INVALIDARG;
   DXVA2CreateVideoServiceFn create = nullptr;
-  HRESULT hr = resolve(L"dxva2.dll", &dxva2_, "DXVA2CreateVideoService", &create);
+  HRESULT hr = dxva2_.resolve("DXVA2CreateVideoService", &create);
   if (FAILED(hr))
     return hr;
   ComPtr<IDirectXVideoDecoderService> created;

@@ -184,18 +184,32 @@ HRESULT WinActivate::shutdown_object() {
   return activate_->ShutdownObject();
 }
 
+using MFTEnumExFn = HRESULT(WINAPI*)(GUID, UINT32, const MFT_REGISTER_TYPE_INFO*,
+                                     const MFT_REGISTER_TYPE_INFO*, IMFActivate***, UINT32*);
+using MFCreateMediaTypeFn = HRESULT(WINAPI*)(IMFMediaType**);
+using MFCreateAttributesFn = HRESULT(WINAPI*)(IMFAttributes**, UINT32);
+using MFEnumDeviceSourcesFn = HRESULT(WINAPI*)(IMFAttributes*, IMFActivate***, UINT32*);
+
 HRESULT WinMediaFoundation::enum_hardware_h264_encoders(ActivateList* encoders) {
+  MFTEnumExFn enumerate = nullptr;
+  HRESULT hr = mfplat_.resolve("MFTEnumEx", &enumerate);
+  if (FAILED(hr))
+    return hr;
   MFT_REGISTER_TYPE_INFO output = {MFMediaType_Video, MFVideoFormat_H264};
   IMFActivate** items = nullptr;
   UINT32 count = 0;
-  HRESULT hr = MFTEnumEx(MFT_CATEGORY_VIDEO_ENCODER, MFT_ENUM_FLAG_HARDWARE, nullptr, &output,
-                         &items, &count);
+  hr = enumerate(MFT_CATEGORY_VIDEO_ENCODER, MFT_ENUM_FLAG_HARDWARE, nullptr, &output, &items,
+                 &count);
   return take_over(hr, items, count, encoders);
 }
 
 HRESULT WinMediaFoundation::create_media_type(std::unique_ptr<MediaType>* type) {
+  MFCreateMediaTypeFn create = nullptr;
+  HRESULT hr = mfplat_.resolve("MFCreateMediaType", &create);
+  if (FAILED(hr))
+    return hr;
   ComPtr<IMFMediaType> created;
-  HRESULT hr = MFCreateMediaType(&created);
+  hr = create(&created);
   if (SUCCEEDED(hr) && created)
     *type = std::make_unique<WinMediaType>(std::move(created));
   return hr;
@@ -203,8 +217,12 @@ HRESULT WinMediaFoundation::create_media_type(std::unique_ptr<MediaType>* type) 
 
 HRESULT WinMediaFoundation::create_attributes(std::uint32_t initial_size,
                                               std::unique_ptr<Attributes>* attributes) {
+  MFCreateAttributesFn create = nullptr;
+  HRESULT hr = mfplat_.resolve("MFCreateAttributes", &create);
+  if (FAILED(hr))
+    return hr;
   ComPtr<IMFAttributes> created;
-  HRESULT hr = MFCreateAttributes(&created, initial_size);
+  hr = create(&created, initial_size);
   if (SUCCEEDED(hr) && created)
     *attributes = std::make_unique<WinAttributes>(std::move(created));
   return hr;
@@ -214,9 +232,13 @@ HRESULT WinMediaFoundation::enum_device_sources(Attributes& attributes, Activate
   auto* store = dynamic_cast<WinAttributes*>(&attributes);
   if (!store)
     return E_INVALIDARG;
+  MFEnumDeviceSourcesFn enumerate = nullptr;
+  HRESULT hr = mf_.resolve("MFEnumDeviceSources", &enumerate);
+  if (FAILED(hr))
+    return hr;
   IMFActivate** items = nullptr;
   UINT32 count = 0;
-  HRESULT hr = MFEnumDeviceSources(store->get(), &items, &count);
+  hr = enumerate(store->get(), &items, &count);
   return take_over(hr, items, count, devices);
 }
 

@@ -12,6 +12,7 @@
 #include <wrl/client.h>
 
 #include "encode/media_foundation.h"
+#include "platform/system_library_win.h"
 
 namespace cc {
 
@@ -93,6 +94,12 @@ class WinMediaFoundation : public MediaFoundation {
   HRESULT variant_clear(Variant* value) override;
   bool sys_alloc_string(const std::u16string& text, std::u16string* copy) override;
   int wide_to_ansi(const std::u16string& text, std::string* ansi) override;
+
+ private:
+  // Resolved at run time: Windows 7 N editions have no Media Foundation
+  // until the Media Feature Pack is installed.
+  SystemLibrary mfplat_{L"mfplat.dll"};
+  SystemLibrary mf_{L"mf.dll"};
 };
 
 }  // namespace cc

@@ -8,7 +8,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 file(GLOB_RECURSE WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_win_test.cpp)
 add_executable(cc_win_tests ${WIN_TEST_SOURCES})
 target_include_directories(cc_win_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(cc_win_tests PRIVATE cc_win gtest gmock gtest_main)
+target_link_libraries(cc_win_tests PRIVATE cc_win gtest gmock gtest_main mfplat)
 
 # Windows-only helpers of the subsystems (test COM servers and the like).
 foreach(sub report platform app gpu decode encode camera)
