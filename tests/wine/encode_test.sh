@@ -10,7 +10,6 @@ DLL=$CC_BUILD_DIR/tests/encode/win/test_encoder.dll
 [ -f "$DLL" ] || { echo "missing $DLL"; exit 1; }
 wine_prefix_new
 
-CLSID=5c1b2d4e-8a7f-4e3b-9c6d-1a2b3c4d5e6f
 HEADING='On-board GPU H.264 Encoding Capabilities:'
 SIZES='320x180, 424x240, 480x270, 640x360, 800x448, 848x480, 960x540, 1024x576, 1280x720, 1600x896, 1920x1080'
 NO_CARD=$'\t\t*** Info: Can\'t find video card ( [] vendor )'
@@ -20,21 +19,6 @@ TEMPORAL=$'\t\t*** Info: Temporal scalability is not supported'
 NOT_CONFIGURABLE=$'\t\t*** Info: Temporal layers count is not configurable'
 SOFTWARE=$'H.264 Encoding: \t Software'
 FOOTNOTE=$'H.264 Encoding: \t Software*\n\t *Onboard encoding is supported by the GPU but a supported GPU driver version is not installed'
-
-register_encoder() {
-  local dll
-  dll=$(winepath_w "$DLL" | sed 's#\\#\\\\#g')
-  wine_reg_import "[HKEY_CLASSES_ROOT\\CLSID\\{$CLSID}\\InprocServer32]
-@=\"$dll\"
-\"ThreadingModel\"=\"Both\"
-
-[HKEY_CLASSES_ROOT\\MediaFoundation\\Transforms\\$CLSID]
-@=\"CC test H.264 encoder\"
-\"MFTFlags\"=dword:00000004
-\"OutputTypes\"=hex:76,69,64,73,00,00,10,00,80,00,00,aa,00,38,9b,71,48,32,36,34,00,00,10,00,80,00,00,aa,00,38,9b,71
-
-[HKEY_CLASSES_ROOT\\MediaFoundation\\Transforms\\Categories\\f79eac7d-e545-4387-bdee-d647d7bde42a\\$CLSID]"
-}
 
 # run_checker NAME [VAR=VALUE...]: runs the executable with the encoder's
 # settings; NAME.enc holds the encoding section's body, NAME.log the calls
@@ -84,7 +68,7 @@ check "no encoder: plain line" section_is bare $'\tThere are no hardware H.264 e
 check "no encoder: software verdict" verdict_is bare "$SOFTWARE"
 check "no encoder: exit status 0" test "$(cat "$CC_WORK/bare.rc")" = 0
 
-register_encoder
+register_test_encoder "$DLL"
 
 # --- a fully capable encoder ------------------------------------------------
 run_checker capable

@@ -28,6 +28,49 @@ if [ "$CC_ARCH" = x64 ]; then
   check "x64: objects of the faulting frames are released" contains "$CC_WORK/guarded.out" 'released=2'
 fi
 
+# A driver that crashes inside a probe: the test encoder writes through a
+# null pointer where it is told to.
+encoder_dll="$CC_BUILD_DIR/tests/encode/win/test_encoder.dll"
+[ -f "$CC_EXE" ] && [ -f "$encoder_dll" ] || { echo "missing $CC_EXE or $encoder_dll"; exit 1; }
+register_test_encoder "$encoder_dll"
+
+# encoding_section NAME: the encoding section's lines of run NAME, without CRs.
+encoding_section() {
+  tr -d '\r' <"$CC_WORK/$1.out" |
+    sed -n '/^On-board GPU H.264 Encoding Capabilities:$/,/^On-board GPU H.264 Decoding Capabilities:$/p'
+}
+GUARD_LINE='catch undefined exception! LastError: -?[0-9]+$'
+
+CC_TEST_ENCODER_FAULT=SetOutputType:640x360 wine_run size "$CC_EXE"
+encoding_section size >"$CC_WORK/size.enc"
+check "fault in SetOutputType: exit status 0" test "$(cat "$CC_WORK/size.rc")" = 0
+check "fault in SetOutputType: the report is complete" contains "$CC_WORK/size.out" 'Endpoint OS\r'
+check "fault in SetOutputType: one guard line for the frame size" \
+  test "$(grep -cE $'^\t\t\\*\\*\\* Error: in resolutions '"$GUARD_LINE" "$CC_WORK/size.enc")" = 1
+check "fault in SetOutputType: no other Error line" test "$(grep -c 'Error:' "$CC_WORK/size.enc")" = 1
+check "fault in SetOutputType: the other sizes are still tried and listed" contains "$CC_WORK/size.enc" \
+  '\t\tSupports output resolutions: 320x180, 424x240, 480x270, 800x448, 848x480, 960x540, 1024x576, 1280x720, 1600x896, 1920x1080\n'
+check "fault in SetOutputType: the encoder's line follows" contains "$CC_WORK/size.enc" \
+  '\t<Unknown device name> - Not supported'
+
+CC_TEST_ENCODER_FAULT=ActivateObject wine_run activate "$CC_EXE"
+encoding_section activate | grep -v '^$' | sed -n '2,5p' >"$CC_WORK/activate.enc"
+check "fault in ActivateObject: exit status 0" test "$(cat "$CC_WORK/activate.rc")" = 0
+check "fault in ActivateObject: the report is complete" contains "$CC_WORK/activate.out" 'Endpoint OS\r'
+# line_matches FILE N REGEX: line N of FILE matches the extended regex.
+line_matches() {
+  sed -n "$2p" "$1" | grep -qE -- "$3"
+}
+enc=$CC_WORK/activate.enc
+check "fault in ActivateObject: the guard line names the step" line_matches "$enc" 1 \
+  $'^\t\t\\*\\*\\* Error: check_encoder_io_media_types: ActivateObject '"$GUARD_LINE"
+check "fault in ActivateObject: then the probe's failure line" line_matches "$enc" 2 \
+  $'^\t\t\\*\\*\\* Error: Failed to check encoder input media type \\(error = .+\\)!$'
+check "fault in ActivateObject: then the encoder's line" line_matches "$enc" 3 \
+  $'^\t<Unknown device name> - Not supported$'
+check "fault in ActivateObject: then the feature probe, faulting in turn" line_matches "$enc" 4 \
+  $'^\t\t\\*\\*\\* Error: check_codec_capabilities '"$GUARD_LINE"
+
 wine_run unguarded "$probe" unguarded
 check "unguarded fault ends the process" test "$(cat "$CC_WORK/unguarded.rc")" != 0
 check "unguarded fault: nothing after it ran" test "$(grep -c survived "$CC_WORK/unguarded.out")" = 0

@@ -71,6 +71,24 @@ wine_reg_import() {
   (cd "$CC_WORK" && "$WINE" regedit /S "$(winepath_w "$file")" >/dev/null 2>&1)
 }
 
+# Registers tests/encode/win's test encoder DLL as a hardware H.264 encoder
+# (MFT_ENUM_FLAG_HARDWARE, output Video/H264) in the prefix.
+TEST_ENCODER_CLSID=5c1b2d4e-8a7f-4e3b-9c6d-1a2b3c4d5e6f
+register_test_encoder() {
+  local dll
+  dll=$(winepath_w "$1" | sed 's#\\#\\\\#g')
+  wine_reg_import "[HKEY_CLASSES_ROOT\\CLSID\\{$TEST_ENCODER_CLSID}\\InprocServer32]
+@=\"$dll\"
+\"ThreadingModel\"=\"Both\"
+
+[HKEY_CLASSES_ROOT\\MediaFoundation\\Transforms\\$TEST_ENCODER_CLSID]
+@=\"CC test H.264 encoder\"
+\"MFTFlags\"=dword:00000004
+\"OutputTypes\"=hex:76,69,64,73,00,00,10,00,80,00,00,aa,00,38,9b,71,48,32,36,34,00,00,10,00,80,00,00,aa,00,38,9b,71
+
+[HKEY_CLASSES_ROOT\\MediaFoundation\\Transforms\\Categories\\f79eac7d-e545-4387-bdee-d647d7bde42a\\$TEST_ENCODER_CLSID]"
+}
+
 # Sets the Windows version the prefix reports (vista, win7, win8, win10).
 wine_set_version() {
   (cd "$CC_WORK" && "$WINE" winecfg -v "$1" >/dev/null 2>&1)

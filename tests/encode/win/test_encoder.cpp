@@ -19,6 +19,7 @@
 #include <wrl/client.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 using Microsoft::WRL::ComPtr;
@@ -67,6 +68,16 @@ void log_call(const std::string& line) {
 void crash() {
   volatile int* volatile target = nullptr;
   *target = 1;
+}
+
+// Crashes when CC_TEST_ENCODER_FAULT names this call. Plain C on purpose, and
+// so are its callers' frames: a real driver's frames carry no handler of this
+// DLL's own C++ runtime, and neither may the frames the fault unwinds through.
+void crash_if_requested(const char* call) {
+  char wanted[128];
+  const DWORD length = GetEnvironmentVariableA("CC_TEST_ENCODER_FAULT", wanted, sizeof wanted);
+  if (length > 0 && length < sizeof wanted && std::strcmp(wanted, call) == 0)
+    crash();
 }
 
 const char* property_name(const GUID* api) {
@@ -239,6 +250,17 @@ class Encoder final : public IMFTransform, public ICodecAPI {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE SetOutputType(DWORD stream, IMFMediaType* type, DWORD flags) override {
+    UINT64 size = 0;
+    if (type && SUCCEEDED(type->GetUINT64(MF_MT_FRAME_SIZE, &size))) {
+      char call[64];
+      std::snprintf(call, sizeof call, "SetOutputType:%ux%u", static_cast<unsigned>(size >> 32),
+                    static_cast<unsigned>(size));
+      crash_if_requested(call);
+    }
+    return set_output_type(stream, type, flags);
+  }
+
+  __attribute__((noinline)) HRESULT set_output_type(DWORD stream, IMFMediaType* type, DWORD flags) {
     UINT64 packed = 0;
     GUID major = GUID_NULL;
     GUID subtype = GUID_NULL;
@@ -250,8 +272,6 @@ class Encoder final : public IMFTransform, public ICodecAPI {
                              std::to_string(static_cast<UINT32>(packed));
     log_call("SetOutputType " + std::to_string(stream) + " " + size + " flags " +
              std::to_string(flags));
-    if (env("CC_TEST_ENCODER_FAULT") == "SetOutputType:" + size)
-      crash();
     if (stream != 0)
       return MF_E_INVALIDSTREAMNUMBER;
     if (!IsEqualGUID(major, MFMediaType_Video) || !IsEqualGUID(subtype, MFVideoFormat_H264))
@@ -358,9 +378,12 @@ class Factory final : public IClassFactory {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
+    crash_if_requested("ActivateObject");
+    return create_instance(outer, riid, object);
+  }
+
+  __attribute__((noinline)) HRESULT create_instance(IUnknown* outer, REFIID riid, void** object) {
     log_call("CreateInstance");
-    if (env("CC_TEST_ENCODER_FAULT") == "ActivateObject")
-      crash();
     *object = nullptr;
     if (outer)
       return CLASS_E_NOAGGREGATION;
