@@ -6,15 +6,11 @@
 
 #include "gpu/support_policy.h"
 #include "support/fake_driver_platform.h"
+#include "fuzz/fuzz_support.h"
 
-namespace {
+using cc::fuzz::require;
 
-void require(bool condition) {
-  if (!condition)
-    std::abort();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -6,13 +6,11 @@
 
 #include "gpu/fake_adapter_source.h"
 #include "gpu/video_cards.h"
+#include "fuzz/fuzz_support.h"
+
+using cc::fuzz::require;
 
 namespace {
-
-void require(bool condition) {
-  if (!condition)
-    std::abort();
-}
 
 // Splits the input at "\x01\x01" separators into up to four byte strings.
 std::vector<cc::testing::Bytes> split(const std::uint8_t* data, std::size_t size) {

@@ -8,13 +8,11 @@
 
 #include "camera/camera_check.h"
 #include "camera/fake_directshow.h"
+#include "fuzz/fuzz_support.h"
+
+using cc::fuzz::require;
 
 namespace {
-
-void require(bool condition) {
-  if (!condition)
-    std::abort();
-}
 
 std::uint32_t read_u32(const std::uint8_t* data, std::size_t size, std::size_t at) {
   std::uint32_t value = 0;

@@ -7,13 +7,11 @@
 
 #include "report/com_error.h"
 #include "report/report_section.h"
+#include "fuzz/fuzz_support.h"
+
+using cc::fuzz::require;
 
 namespace {
-
-void require(bool condition) {
-  if (!condition)
-    std::abort();
-}
 
 void check_message_line(const std::string& line, const char* level) {
   const std::string prefix = std::string("\t\t*** ") + level + ": ";

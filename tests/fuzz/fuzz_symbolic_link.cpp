@@ -7,15 +7,11 @@
 
 #include "camera/camera_check.h"
 #include "camera/fake_directshow.h"
+#include "fuzz/fuzz_support.h"
 
-namespace {
+using cc::fuzz::require;
 
-void require(bool condition) {
-  if (!condition)
-    std::abort();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string link(reinterpret_cast<const char*>(data), size);

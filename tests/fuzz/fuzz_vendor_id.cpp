@@ -7,13 +7,11 @@
 
 #include "encode/encoder_check.h"
 #include "support/fake_media_foundation.h"
+#include "fuzz/fuzz_support.h"
+
+using cc::fuzz::require;
 
 namespace {
-
-void require(bool condition) {
-  if (!condition)
-    std::abort();
-}
 
 const GUID kName = {0x314FFBAE, 0x5B41, 0x4C95, {0x9C, 0x19, 0x4E, 0x7D, 0x58, 0x6F, 0xAC, 0xE3}};
 const GUID kVendor = {0x3AECB0CC, 0x035B, 0x4BCC, {0x81, 0x85, 0x2B, 0x8D, 0x55, 0x1E, 0xF3, 0xAF}};
