@@ -37,16 +37,23 @@ TEST_P(EncodingVerdictTest, FirstMatchingRowWins) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, EncodingVerdictTest,
-    ::testing::Values(
-        EncodingRow{true, false, false, false, "\t Camera ( UVC 1.5 )\n"},
-        EncodingRow{true, true, true, true, "\t Camera ( UVC 1.5 )\n"},
-        EncodingRow{false, true, false, false, "\t Camera ( UVC 1.1 )\n"},
-        EncodingRow{false, true, true, false, "\t Camera ( UVC 1.1 )\n"},
-        EncodingRow{false, false, false, false, "\t Software\n"},
-        EncodingRow{false, false, false, true, "\t Software\n"},
-        EncodingRow{false, false, true, true, "\t Onboard hardware\n"},
-        EncodingRow{false, false, true, false, std::string("\t Software*\n") + kFootnote}));
+    Table,
+    EncodingVerdictTest,
+    ::testing::Values(EncodingRow{true, false, false, false, "\t Camera ( UVC 1.5 )\n"},
+                      EncodingRow{true, true, true, true, "\t Camera ( UVC 1.5 )\n"},
+                      EncodingRow{false, true, false, false, "\t Camera ( UVC 1.1 )\n"},
+                      EncodingRow{false, true, true, false, "\t Camera ( UVC 1.1 )\n"},
+                      EncodingRow{false, false, false, false, "\t Software\n"},
+                      EncodingRow{false, false, false, true, "\t Software\n"},
+                      EncodingRow{false, false, true, true, "\t Onboard hardware\n"},
+                      EncodingRow{false, false, true, false,
+                                  std::string("\t Software*\n") + kFootnote}),
+    [](const ::testing::TestParamInfo<EncodingRow>& info) {
+      const EncodingRow& row = info.param;
+      return std::string(row.uvc15 ? "uvc15" : "no15") + (row.uvc11 ? "_uvc11" : "_no11") +
+             (row.available ? "_encoder" : "_noencoder") +
+             (row.driver_supported ? "_driver" : "_nodriver");
+    });
 
 TEST(DecodingVerdictTest, FollowsDecoderFlag) {
   VerdictFlags flags;

@@ -23,13 +23,18 @@ TEST_P(VersionPredicateTest, ThresholdsAre61And62) {
   EXPECT_EQ(IsWindows8OrGreater(os), GetParam().win8);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, VersionPredicateTest,
+INSTANTIATE_TEST_SUITE_P(Versions,
+                         VersionPredicateTest,
                          ::testing::Values(VersionCase{5, 1, false, false},
                                            VersionCase{6, 0, false, false},
                                            VersionCase{6, 1, true, false},
                                            VersionCase{6, 2, true, true},
                                            VersionCase{6, 3, true, true},
-                                           VersionCase{10, 0, true, true}));
+                                           VersionCase{10, 0, true, true}),
+                         [](const ::testing::TestParamInfo<VersionCase>& info) {
+                           return "v" + std::to_string(info.param.major) + "_" +
+                                  std::to_string(info.param.minor);
+                         });
 
 TEST(VersionPredicateTest, AskedAfreshEachCall) {
   testing::FakeOs os;

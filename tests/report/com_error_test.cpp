@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <new>
 #include <stdexcept>
 
@@ -24,16 +25,21 @@ TEST_P(FallbackTextTest, UsedWhenSystemHasNoText) {
   EXPECT_STREQ(ComError(static_cast<HRESULT>(GetParam().hr)).error_message(), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ranges, FallbackTextTest,
-    ::testing::Values(FallbackCase{0x80040201u, "IDispatch error #1"},
-                      FallbackCase{0x80040210u, "IDispatch error #16"},
-                      FallbackCase{0x8004FFFFu, "IDispatch error #65023"},
-                      FallbackCase{0x80040200u, "Unknown error 0x80040200"},
-                      FallbackCase{0x80050000u, "Unknown error 0x80050000"},
-                      FallbackCase{0x00000001u, "Unknown error 0x1"},
-                      FallbackCase{0x00000000u, "Unknown error 0x0"},
-                      FallbackCase{0xFFFFFFFFu, "Unknown error 0xFFFFFFFF"}));
+INSTANTIATE_TEST_SUITE_P(Ranges,
+                         FallbackTextTest,
+                         ::testing::Values(FallbackCase{0x80040201u, "IDispatch error #1"},
+                                           FallbackCase{0x80040210u, "IDispatch error #16"},
+                                           FallbackCase{0x8004FFFFu, "IDispatch error #65023"},
+                                           FallbackCase{0x80040200u, "Unknown error 0x80040200"},
+                                           FallbackCase{0x80050000u, "Unknown error 0x80050000"},
+                                           FallbackCase{0x00000001u, "Unknown error 0x1"},
+                                           FallbackCase{0x00000000u, "Unknown error 0x0"},
+                                           FallbackCase{0xFFFFFFFFu, "Unknown error 0xFFFFFFFF"}),
+                         [](const ::testing::TestParamInfo<FallbackCase>& info) {
+                           char name[16];
+                           std::snprintf(name, sizeof(name), "hr_%08X", info.param.hr);
+                           return std::string(name);
+                         });
 
 TEST(FallbackTextTest, NoServicesInstalledMeansFallback) {
   EXPECT_STREQ(ComError(E_FAIL).error_message(), "Unknown error 0x80004005");
@@ -53,16 +59,20 @@ TEST_P(SystemTextTrimTest, OnlyOneTrailingLineEndIsRemoved) {
   EXPECT_EQ(std::string(ComError(E_FAIL).error_message()), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    LineEnds, SystemTextTrimTest,
-    ::testing::Values(TrimCase{"Unspecified error\r\n", "Unspecified error"},
-                      TrimCase{"Unspecified error\n", "Unspecified error"},
-                      TrimCase{"Unspecified error.\r", "Unspecified error.\r"},
-                      TrimCase{"\n", "\n"},
-                      TrimCase{"\r\n", ""},
-                      TrimCase{"Two\r\nlines.\r\n\r\n", "Two\r\nlines.\r\n"},
-                      TrimCase{"No line end.", "No line end."},
-                      TrimCase{"", ""}));
+INSTANTIATE_TEST_SUITE_P(LineEnds,
+                         SystemTextTrimTest,
+                         ::testing::Values(TrimCase{"Unspecified error\r\n", "Unspecified error"},
+                                           TrimCase{"Unspecified error\n", "Unspecified error"},
+                                           TrimCase{"Unspecified error.\r", "Unspecified error.\r"},
+                                           TrimCase{"\n", "\n"},
+                                           TrimCase{"\r\n", ""},
+                                           TrimCase{"Two\r\nlines.\r\n\r\n", "Two\r\nlines.\r\n"},
+                                           TrimCase{"No line end.", "No line end."},
+                                           TrimCase{"", ""}),
+                         // The texts hold line ends, so the cases are named by position.
+                         [](const ::testing::TestParamInfo<TrimCase>& info) {
+                           return "case" + std::to_string(info.index);
+                         });
 
 TEST(ComErrorTest, MessageIsAskedOnceAndCached) {
   FakeSystemErrors errors;
@@ -170,7 +180,8 @@ TEST(RunGuardedTest, StandardExceptionLine) {
   FakeSystemErrors errors;
   errors.last_error_code = -3;
   ReportSection section;
-  run_guarded(section, "check_supported_video_card", [] { throw std::runtime_error("bad allocation"); });
+  run_guarded(section, "check_supported_video_card",
+              [] { throw std::runtime_error("bad allocation"); });
   EXPECT_EQ(section_text(section),
             "\t\t*** Error: check_supported_video_card catch std::exception: bad allocation. "
             "LastError: -3\n");
@@ -204,8 +215,9 @@ TEST(RunGuardedTest, KeepsTextAndOutValuesWrittenBeforeTheThrow) {
     throw 1;
   });
   EXPECT_TRUE(flag);
-  EXPECT_EQ(section_text(section), "\tpartial\n\t\t*** Error: check catch undefined exception! "
-                                   "LastError: 0\n");
+  EXPECT_EQ(section_text(section),
+            "\tpartial\n\t\t*** Error: check catch undefined exception! "
+            "LastError: 0\n");
 }
 
 TEST(RunGuardedTest, NestedGuardConsumesInnerException) {
@@ -216,7 +228,8 @@ TEST(RunGuardedTest, NestedGuardConsumesInnerException) {
     after = true;
   });
   EXPECT_TRUE(after);
-  EXPECT_EQ(section_text(section), "\t\t*** Error: inner catch undefined exception! LastError: 0\n");
+  EXPECT_EQ(section_text(section),
+            "\t\t*** Error: inner catch undefined exception! LastError: 0\n");
 }
 
 }  // namespace
