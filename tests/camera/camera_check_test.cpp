@@ -8,6 +8,7 @@
 #include "camera/fake_directshow.h"
 #include "report/com_error.h"
 #include "support/fake_media_foundation.h"
+#include "support/media_guids.h"
 #include "support/fake_system_errors.h"
 
 namespace cc {
@@ -22,60 +23,24 @@ using testing::FakeMediaFoundation;
 using testing::FakeScript;
 using testing::u16;
 
-constexpr GUID format(std::uint32_t fourcc) {
-  return {fourcc, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-}
-const GUID kMajorType = {0x48eba18e,
-                         0xf8c9,
-                         0x4687,
-                         {0xbf, 0x11, 0x0a, 0x74, 0xc9, 0xf9, 0x6a, 0x8f}};
-const GUID kSubtype = {0xF7E34C9A,
-                       0x42E8,
-                       0x4714,
-                       {0xB7, 0x4B, 0xCB, 0x29, 0xD7, 0x2C, 0x35, 0xE5}};
-const GUID kVideo = format(0x73646976);
-const GUID kAudio = format(0x73647561);
-const GUID kH264 = format(0x34363248);
-const GUID kYuy2 = format(0x32595559);
-const GUID kNv12 = format(0x3231564E);
-const GUID kFriendlyName = {0x60D0E559,
-                            0x52F8,
-                            0x4FA2,
-                            {0xBB, 0xCE, 0xAC, 0xDB, 0x34, 0xA8, 0xEC, 0x01}};
-const GUID kSymbolicLink = {0x58F0AAD8,
-                            0x22BF,
-                            0x4F8A,
-                            {0xBB, 0x3D, 0xD2, 0xC4, 0x97, 0x8C, 0x6E, 0x2F}};
-const GUID kRateControlMode = {0x1C0608E9,
-                               0x370C,
-                               0x4710,
-                               {0x8A, 0x58, 0xCB, 0x61, 0x81, 0xC4, 0x24, 0x23}};
-const GUID kVideoUsage = {0x1F636849,
-                          0x5DC1,
-                          0x49F1,
-                          {0xB1, 0xD8, 0xCE, 0x3C, 0xF6, 0x2E, 0xA3, 0x85}};
-const GUID kTemporalLayers = {0x19CAEBFF,
-                              0xB74D,
-                              0x4CFD,
-                              {0x8C, 0x27, 0xC2, 0xF9, 0xD9, 0x7D, 0x5F, 0x52}};
-const GUID kUsages = {0x60B1A998, 0xDC01, 0x40CE, {0x97, 0x36, 0xAB, 0xA8, 0x45, 0xA2, 0xDB, 0xDC}};
-const GUID kRateModes = {0x6A8AC47E,
-                         0x519C,
-                         0x4F18,
-                         {0x9B, 0xB3, 0x7E, 0xEA, 0xAE, 0xA5, 0x59, 0x4D}};
-const GUID kLevel = {0x96F66574, 0x11C5, 0x4015, {0x86, 0x66, 0xBF, 0xF5, 0x16, 0x43, 0x6D, 0xA7}};
-const GUID kProfile = {0xAD76A80B,
-                       0x2D5C,
-                       0x4E0B,
-                       {0xB3, 0x75, 0x64, 0xE5, 0x20, 0x13, 0x70, 0x36}};
-const GUID kSliceModes = {0xC8BE1937,
-                          0x4D64,
-                          0x4549,
-                          {0x83, 0x43, 0xA8, 0x08, 0x6C, 0x0B, 0xFD, 0xA5}};
-const GUID kInterlace = {0xE2724BB8,
-                         0xE676,
-                         0x4806,
-                         {0xB4, 0xB2, 0xA8, 0xD6, 0xEF, 0xB4, 0x4C, 0xCD}};
+using testing::kAudio;
+using testing::kFriendlyName;
+using testing::kH264;
+using testing::kInterlace;
+using testing::kLevel;
+using testing::kMajorType;
+using testing::kNv12;
+using testing::kProfile;
+using testing::kRateControlMode;
+using testing::kRateModes;
+using testing::kSliceModes;
+using testing::kSubtype;
+using testing::kSymbolicLink;
+using testing::kTemporalLayers;
+using testing::kUsages;
+using testing::kVideo;
+using testing::kVideoUsage;
+using testing::kYuy2;
 
 const char kC920Link[] =
     "\\\\?\\usb#vid_046d&pid_082d&mi_00#6&2f3c#{e5323777-f976-4f5b-9b55-b94699c46e44}\\global";
@@ -339,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(
                   false},
         Uvc15Case{
             "MjpgCountsAsPlain",
-            [](auto& c) { c.transform.available_types[0][0] = video_type(format(0x47504A4D)); },
+            [](auto& c) { c.transform.available_types[0][0] = video_type(testing::video_format(0x47504A4D)); },
             true},
         Uvc15Case{"PlainOnSecondStream",
                   [](auto& c) {

@@ -1,5 +1,7 @@
 #include "support/fake_media_foundation.h"
 
+#include "support/media_guids.h"
+
 namespace cc::testing {
 namespace {
 
@@ -22,9 +24,7 @@ HRESULT FakeMediaType::get_major_type(GUID* major_type) {
   HRESULT hr = script_.on(name_ + ".GetMajorType");
   if (FAILED(hr))
     return hr;
-  static const GUID kMajorTypeKey = {0x48eba18e, 0xf8c9, 0x4687,
-                                     {0xbf, 0x11, 0x0a, 0x74, 0xc9, 0xf9, 0x6a, 0x8f}};
-  return read_value(values.guids, kMajorTypeKey, major_type);
+  return read_value(values.guids, kMajorType, major_type);
 }
 
 HRESULT FakeMediaType::get_guid(const GUID& key, GUID* value) {
@@ -88,7 +88,8 @@ HRESULT FakeTransform::get_stream_count(std::uint32_t* inputs, std::uint32_t* ou
   return hr;
 }
 
-HRESULT FakeTransform::get_output_available_type(std::uint32_t stream, std::uint32_t index,
+HRESULT FakeTransform::get_output_available_type(std::uint32_t stream,
+                                                 std::uint32_t index,
                                                  std::unique_ptr<MediaType>* type) {
   HRESULT hr = script_.on(name_ + ".GetOutputAvailableType");
   if (FAILED(hr))
@@ -104,8 +105,7 @@ HRESULT FakeTransform::get_output_available_type(std::uint32_t stream, std::uint
   return hr;
 }
 
-HRESULT FakeTransform::set_output_type(std::uint32_t stream, MediaType& type,
-                                       std::uint32_t flags) {
+HRESULT FakeTransform::set_output_type(std::uint32_t stream, MediaType& type, std::uint32_t flags) {
   HRESULT hr = script_.on(name_ + ".SetOutputType");
   if (FAILED(hr) || !behaviour_.accept)
     return hr;
@@ -131,8 +131,7 @@ HRESULT FakeCodecApi::set_value(const GUID& property, Variant* value) {
   return it == behaviour_.set_results.end() ? E_INVALIDARG : it->second;
 }
 
-HRESULT FakeActivate::get_allocated_string(const GUID& key,
-                                           std::optional<std::u16string>* value) {
+HRESULT FakeActivate::get_allocated_string(const GUID& key, std::optional<std::u16string>* value) {
   HRESULT hr = script_.on(name_ + ".GetAllocatedString");
   if (FAILED(hr))
     return hr;
