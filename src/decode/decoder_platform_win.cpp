@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "platform/co_task_memory_win.h"
+
 namespace cc {
 namespace {
 
@@ -15,13 +17,6 @@ using Microsoft::WRL::ComPtr;
 // Resolved at run time (see SystemLibrary).
 using Direct3DCreate9ExFn = HRESULT(WINAPI*)(UINT, IDirect3D9Ex**);
 using DXVA2CreateVideoServiceFn = HRESULT(WINAPI*)(IDirect3DDevice9*, REFIID, void**);
-
-// Frees an array the platform allocated, on every path out of the caller.
-struct CoTaskMemDeleter {
-  void operator()(void* memory) const { CoTaskMemFree(memory); }
-};
-template <typename T>
-using CoTaskArray = std::unique_ptr<T, CoTaskMemDeleter>;
 
 class WinDirect3DDevice : public Direct3DDevice {
  public:
@@ -38,7 +33,7 @@ class WinDecoderService : public DecoderService {
     UINT count = 0;
     GUID* raw = nullptr;
     const HRESULT hr = service_->GetDecoderDeviceGuids(&count, &raw);
-    CoTaskArray<GUID> owned(raw);
+    CoTaskMemory<GUID> owned(raw);
     if (SUCCEEDED(hr) && raw)
       guids->assign(raw, raw + count);
     return hr;
@@ -49,7 +44,7 @@ class WinDecoderService : public DecoderService {
     UINT count = 0;
     D3DFORMAT* raw = nullptr;
     const HRESULT hr = service_->GetDecoderRenderTargets(profile, &count, &raw);
-    CoTaskArray<D3DFORMAT> owned(raw);
+    CoTaskMemory<D3DFORMAT> owned(raw);
     if (SUCCEEDED(hr) && raw) {
       formats->clear();
       for (UINT i = 0; i < count; ++i)
@@ -66,7 +61,7 @@ class WinDecoderService : public DecoderService {
     UINT count = 0;
     DXVA2_ConfigPictureDecode* raw = nullptr;
     const HRESULT hr = service_->GetDecoderConfigurations(profile, &video, nullptr, &count, &raw);
-    CoTaskArray<DXVA2_ConfigPictureDecode> owned(raw);
+    CoTaskMemory<DXVA2_ConfigPictureDecode> owned(raw);
     if (SUCCEEDED(hr) && raw) {
       configurations->clear();
       for (UINT i = 0; i < count; ++i)

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "platform/co_task_memory_win.h"
+
 using Microsoft::WRL::ComPtr;
 
 namespace cc {
@@ -20,23 +22,22 @@ class ActivateArray {
   ActivateArray& operator=(const ActivateArray&) = delete;
   ~ActivateArray() {
     for (UINT32 i = 0; i < count_; ++i) {
-      if (items_[i])
-        items_[i]->Release();
+      if (items_.get()[i])
+        items_.get()[i]->Release();
     }
-    CoTaskMemFree(items_);
   }
 
   void move_into(ActivateList* list) {
     for (UINT32 i = 0; i < count_; ++i) {
       ComPtr<IMFActivate> item;
-      item.Attach(items_[i]);
-      items_[i] = nullptr;
+      item.Attach(items_.get()[i]);
+      items_.get()[i] = nullptr;
       list->push_back(std::make_unique<WinActivate>(std::move(item)));
     }
   }
 
  private:
-  IMFActivate** items_;
+  CoTaskMemory<IMFActivate*> items_;
   UINT32 count_;
 };
 
@@ -152,7 +153,7 @@ HRESULT WinActivate::get_allocated_string(const GUID& key, std::optional<std::u1
   UINT32 length = 0;
   HRESULT hr = activate_->GetAllocatedString(key, &text, &length);
   // Owned from here, so the copy below may throw without leaking it.
-  std::unique_ptr<wchar_t, decltype(&CoTaskMemFree)> owned(text, &CoTaskMemFree);
+  CoTaskMemory<wchar_t> owned(text);
   if (SUCCEEDED(hr) && text)
     *value = std::u16string(reinterpret_cast<const char16_t*>(text), length);
   return hr;
@@ -184,8 +185,12 @@ HRESULT WinActivate::shutdown_object() {
   return activate_->ShutdownObject();
 }
 
-using MFTEnumExFn = HRESULT(WINAPI*)(GUID, UINT32, const MFT_REGISTER_TYPE_INFO*,
-                                     const MFT_REGISTER_TYPE_INFO*, IMFActivate***, UINT32*);
+using MFTEnumExFn = HRESULT(WINAPI*)(GUID,
+                                     UINT32,
+                                     const MFT_REGISTER_TYPE_INFO*,
+                                     const MFT_REGISTER_TYPE_INFO*,
+                                     IMFActivate***,
+                                     UINT32*);
 using MFCreateMediaTypeFn = HRESULT(WINAPI*)(IMFMediaType**);
 using MFCreateAttributesFn = HRESULT(WINAPI*)(IMFAttributes**, UINT32);
 using MFEnumDeviceSourcesFn = HRESULT(WINAPI*)(IMFAttributes*, IMFActivate***, UINT32*);
