@@ -71,8 +71,22 @@ check "fault in ActivateObject: then the encoder's line" line_matches "$enc" 3 \
 check "fault in ActivateObject: then the feature probe, faulting in turn" line_matches "$enc" 4 \
   $'^\t\t\\*\\*\\* Error: check_codec_capabilities '"$GUARD_LINE"
 
+# With no filter before the guard's, Wine hands the fault to winedbg, which
+# ends the process with a status of its choosing (the exception code on one
+# machine, 0 on another), so only "nothing after it ran" is checked here.
 wine_run unguarded "$probe" unguarded
-check "unguarded fault ends the process" test "$(cat "$CC_WORK/unguarded.rc")" != 0
 check "unguarded fault: nothing after it ran" test "$(grep -c survived "$CC_WORK/unguarded.out")" = 0
+
+# The guard passes a fault no guard claims on to the filter installed before
+# it, which ends the process with a status of its own.
+wine_run chained "$probe" chained
+check "chained: a guarded fault does not reach the previous filter" \
+  test "$(grep -c '^previous filter:' "$CC_WORK/chained.out")" = 1
+check "chained: the guarded fault came first" \
+  contains "$CC_WORK/chained.out" "guarded fault kept from the previous filter"
+check "chained: the previous filter sees the unguarded access violation" \
+  contains "$CC_WORK/chained.out" "previous filter: c0000005"
+check "chained: the previous filter ends the process" test "$(cat "$CC_WORK/chained.rc")" = 3
+check "chained: nothing after it ran" test "$(grep -c survived "$CC_WORK/chained.out")" = 0
 
 finish

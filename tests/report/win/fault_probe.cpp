@@ -4,6 +4,10 @@
 //   fault_probe nested      : the fault inside an inner guard of an outer guard
 //   fault_probe divide      : an integer division by zero inside a guard
 //   fault_probe unguarded   : a null write outside every guard (must crash)
+//   fault_probe chained     : as unguarded, with a filter installed before the
+//                             guard's; that filter must see the fault (exit 3)
+#include <windows.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,6 +19,16 @@
 namespace {
 
 int g_released = 0;
+
+// Stands in for whatever filter the process had before the guard: the guard
+// must hand it every fault that no guard claims, and only those.
+LONG WINAPI previous_filter(EXCEPTION_POINTERS* info) {
+  std::printf("previous filter: %08lx\n",
+              static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
+  std::fflush(stdout);
+  TerminateProcess(GetCurrentProcess(), 3);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
 
 struct Owned {
   ~Owned() { ++g_released; }
@@ -38,10 +52,17 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   cc::WinSystemErrors errors;
   cc::set_system_errors(&errors);
+  if (mode == "chained")
+    SetUnhandledExceptionFilter(&previous_filter);
   cc::WinFaultGuard guard;
   cc::ReportSection section;
 
-  if (mode == "unguarded") {
+  if (mode == "chained") {
+    cc::run_guarded(section, "probe", [] { write_through_null(); });
+    std::printf("guarded fault kept from the previous filter\n");
+    std::fflush(stdout);
+  }
+  if (mode == "unguarded" || mode == "chained") {
     write_through_null();
     std::puts("survived");  // must not be reached
     return 0;
