@@ -8,7 +8,7 @@
 #include "app/driver_platform_win.h"
 #include "camera/directshow_win.h"
 #include "decode/decoder_platform_win.h"
-#include "encode/media_foundation_win.h"
+#include "platform/media_foundation_win.h"
 #include "gpu/adapter_source_win.h"
 #include "platform/os_identity_win.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/os_identity.h"
-#include "report/com_types.h"
+#include "platform/com_types.h"
 #include "report/report_section.h"
 
 namespace cc {

@@ -7,7 +7,7 @@
 #include "decode/decoder_check.h"
 #include "decode/decoder_platform_win.h"
 #include "encode/encoder_check.h"
-#include "encode/media_foundation_win.h"
+#include "platform/media_foundation_win.h"
 #include "gpu/adapter_source_win.h"
 #include "gpu/gpu_details.h"
 #include "gpu/support_policy.h"

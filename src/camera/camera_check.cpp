@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "encode/attribute_string.h"
+#include "platform/attribute_string.h"
 #include "report/com_error.h"
 
 namespace cc {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "camera/directshow.h"
-#include "encode/media_foundation.h"
+#include "platform/media_foundation.h"
 #include "report/report_section.h"
 
 namespace cc {

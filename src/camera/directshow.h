@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "report/com_types.h"
+#include "platform/com_types.h"
 
 namespace cc {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "decode/decoder_platform.h"
-#include "report/com_types.h"
+#include "platform/com_types.h"
 #include "report/report_section.h"
 
 namespace cc {

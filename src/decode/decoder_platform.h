@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "report/com_types.h"
+#include "platform/com_types.h"
 
 namespace cc {
 

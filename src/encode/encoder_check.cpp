@@ -1,6 +1,6 @@
 #include "encode/encoder_check.h"
 
-#include "encode/attribute_string.h"
+#include "platform/attribute_string.h"
 #include "encode/encoder_constants.h"
 #include "encode/encoder_probes.h"
 #include "report/com_error.h"

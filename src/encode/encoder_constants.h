@@ -2,7 +2,7 @@
 // are spelled out here so that the core needs no platform header.
 #pragma once
 
-#include "report/com_types.h"
+#include "platform/com_types.h"
 
 namespace cc {
 

@@ -2,7 +2,7 @@
 // the usual frame sizes, and which optional encoding features does it lack.
 #pragma once
 
-#include "encode/media_foundation.h"
+#include "platform/media_foundation.h"
 #include "report/report_section.h"
 
 namespace cc {

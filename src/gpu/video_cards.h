@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "gpu/video_card_info.h"
-#include "report/com_types.h"
+#include "platform/com_types.h"
 
 namespace cc {
 

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "report/com_types.h"
+#include "platform/com_types.h"
 
 namespace cc {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "report/com_types.h"
+#include "platform/com_types.h"
 #include "report/report_section.h"
 
 namespace cc {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "encode/media_foundation.h"
+#include "platform/media_foundation.h"
 #include "support/fake_script.h"
 
 namespace cc::testing {

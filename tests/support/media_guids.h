@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "report/com_types.h"
+#include "platform/com_types.h"
 
 namespace cc::testing {
 

@@ -11,7 +11,7 @@
 #include <strmif.h>
 #include <wrl/client.h>
 
-#include "encode/media_foundation.h"
+#include "platform/media_foundation.h"
 #include "platform/system_library_win.h"
 
 namespace cc {

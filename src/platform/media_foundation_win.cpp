@@ -1,4 +1,4 @@
-#include "encode/media_foundation_win.h"
+#include "platform/media_foundation_win.h"
 
 #include <objbase.h>
 #include <oleauto.h>

@@ -1,13 +1,13 @@
 // The Media Foundation binding against the real platform (run under Wine by
 // tests/wine/win_unit_test.sh): values reach the platform objects unchanged,
 // platform strings and arrays are taken over, foreign seam objects refused.
-#include "encode/media_foundation_win.h"
+#include "platform/media_foundation_win.h"
 
 #include <gtest/gtest.h>
 
 #include <mferror.h>
 
-#include "encode/attribute_string.h"
+#include "platform/attribute_string.h"
 #include "encode/encoder_constants.h"
 
 using Microsoft::WRL::ComPtr;

@@ -1,4 +1,4 @@
-#include "encode/attribute_string.h"
+#include "platform/attribute_string.h"
 
 #include "report/com_error.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "encode/media_foundation.h"
+#include "platform/media_foundation.h"
 
 namespace cc {
 
