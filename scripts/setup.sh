@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian machine (as root),
-# skipping what is already there.
+# skipping what is already there. It works alike on hosts that cannot execute
+# 32-bit programs: the i386 packages install there, and the x86 Wine tests
+# find out for themselves that they cannot run (tests/wine/wine32_probe.sh).
+# Wine's 32-bit side draws with its own i386 Mesa (Direct3D under Xvfb); it is
+# only a recommendation of wine32, so it is named here.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
           binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-          wine wine64 wine32:i386 xvfb xauth clang libclang-rt-14-dev libbenchmark-dev
+          wine wine64 wine32:i386 xvfb xauth
+          libgl1-mesa-dri libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
+          clang libclang-rt-14-dev libbenchmark-dev
           binutils python3)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
