@@ -6,10 +6,14 @@ namespace cc {
 namespace {
 
 HRESULT last_error_result() {
-  return hresult_from_win32(GetLastError());
+  return load_failure(GetLastError());
 }
 
 }  // namespace
+
+HRESULT load_failure(DWORD last_error) {
+  return last_error == 0 ? E_FAIL : hresult_from_win32(last_error);
+}
 
 SystemLibrary::~SystemLibrary() {
   if (module_)

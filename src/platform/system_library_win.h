@@ -11,6 +11,11 @@
 
 namespace cc {
 
+// The HRESULT of a failed load or lookup: the last-error code's HRESULT, or
+// E_FAIL when the code reads 0 (not every failure path sets one), so that a
+// failure never passes for success.
+HRESULT load_failure(DWORD last_error);
+
 class SystemLibrary {
  public:
   explicit SystemLibrary(const wchar_t* name) : name_(name) {}
@@ -18,8 +23,9 @@ class SystemLibrary {
   SystemLibrary& operator=(const SystemLibrary&) = delete;
   ~SystemLibrary();
 
-  // Loads the library if needed and finds the entry point; the HRESULT of
-  // the last-error code when either fails.
+  // Loads the library if needed and finds the entry point; a failure
+  // HRESULT (see load_failure) when either fails, and then *function is
+  // left as it was.
   template <typename Function>
   HRESULT resolve(const char* name, Function* function) {
     FARPROC proc = nullptr;

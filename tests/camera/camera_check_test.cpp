@@ -186,6 +186,13 @@ INSTANTIATE_TEST_SUITE_P(
             "\t\t*** Info: Failed to activate ICodecAPI interface, error = Unknown error "
             "0x80004005\n"),
         probed(
+            "CodecSuccessWithoutAnObject",
+            [](auto& t) {
+              t.mf.cameras[0].has_codec_api = false;
+              t.mf.cameras[0].absent_answer = S_OK;
+            },
+            "\t\t*** Info: Failed to activate ICodecAPI interface, error = Unknown error 0x0\n"),
+        probed(
             "RateControl",
             [](auto& t) {
               t.mf.cameras[0].codec.set_results.erase({kRateControlMode, 0});
@@ -204,18 +211,9 @@ INSTANTIATE_TEST_SUITE_P(
             },
             "Temporal scalability is not supported\n"),
         probed(
-            "TransformActivation",
-            [](auto& t) { t.script.fail("camera0.ActivateObject(IMFTransform)", E_FAIL); },
-            "\t\t*** Error: Failed to activate IMFTransform interface (error = 0x80004005)!\n"),
-        probed(
             "StreamCount",
             [](auto& t) { t.script.fail("camera0.transform.GetStreamCount", E_NOTIMPL); },
             "\t\t*** Error: Couldn't get stream count (error = 0x80004001)\n"),
-        probed(
-            "MajorTypeSkipsThatType",
-            [](auto& t) { t.script.fail("camera0.transform.type0.0.GetMajorType", E_FAIL); },
-            "\t\t*** Error: Couldn't get major type from a MediaType object (output type index "
-            "= 0, error = 0x80004005)!\n"),
         probed(
             "OutputTypeEndsTheStream",
             [](auto& t) {
@@ -297,15 +295,21 @@ INSTANTIATE_TEST_SUITE_P(
                   false},
         Uvc15Case{"PlainOnly", [](auto& c) { c.transform.available_types = {{video_type(kYuy2)}}; },
                   false},
-        Uvc15Case{"UnrecognisedSubtypeIsNotPlain",
-                  [](auto& c) { c.transform.available_types[0][0] = video_type(kNv12); }, false},
+        Uvc15Case{
+            "UnrecognisedOrNullSubtypeIsNotPlain",
+            [](auto& c) {
+              c.transform.available_types = {{video_type(kNv12), video_type(GUID{}), uvc15_h264()}};
+            },
+            false},
         Uvc15Case{"AudioMajorTypeIsIgnored",
                   [](auto& c) { c.transform.available_types[0][0].guids[kMajorType] = kAudio; },
                   false},
-        Uvc15Case{
-            "MjpgCountsAsPlain",
-            [](auto& c) { c.transform.available_types[0][0] = video_type(testing::video_format(0x47504A4D)); },
-            true},
+        Uvc15Case{"MjpgCountsAsPlain",
+                  [](auto& c) {
+                    c.transform.available_types[0][0] =
+                        video_type(testing::video_format(0x47504A4D));
+                  },
+                  true},
         Uvc15Case{"PlainOnSecondStream",
                   [](auto& c) {
                     c.transform.outputs = 2;
@@ -385,24 +389,49 @@ TEST_F(CameraCheckTest, H264TypeIsTestedOnlyThenTestedAgainAsProgressive) {
   EXPECT_EQ(tests[1].interlace, std::optional<std::uint32_t>(2));
 }
 
-TEST_F(CameraCheckTest, OutputTypeFailureOnOneStreamStillVisitsTheNext) {
+// An unreadable major type costs only that type, a failing type request only
+// the rest of its stream: the H.264 type after the first and the plain type
+// on the next stream still make the camera UVC 1.5.
+TEST_F(CameraCheckTest, FailedTypeReadsCostOnlyThatTypeOrTheRestOfItsStream) {
   DeviceDescription camera = uvc15_camera("Cam", kOtherLink);
   camera.transform.outputs = 2;
-  camera.transform.available_types = {{uvc15_h264()}, {video_type(kYuy2)}};
+  camera.transform.available_types = {{video_type(kYuy2), uvc15_h264(), video_type(kYuy2)},
+                                      {video_type(kYuy2)}};
   add(camera);
-  script.fail("camera0.transform.GetOutputAvailableType", E_FAIL, 1);
+  script.fail("camera0.transform.type0.0.GetMajorType", E_FAIL);
+  script.fail("camera0.transform.GetOutputAvailableType", E_UNEXPECTED, 2);
   check();
   EXPECT_TRUE(uvc15);
   EXPECT_EQ(section.text(),
-            "\t\t*** Error: Couldn't get output type (output type index = 1, error = "
-            "0x80004005)!\n" +
+            "\t\t*** Error: Couldn't get major type from a MediaType object (output type index "
+            "= 0, error = 0x80004005)!\n"
+            "\t\t*** Error: Couldn't get output type (output type index = 2, error = "
+            "0x8000FFFF)!\n" +
                 camera_lines("Cam", true, false));
+  EXPECT_EQ(script.live_objects, 0);
 }
 
-TEST_F(CameraCheckTest, TransformIsDetachedAfterUse) {
-  add(uvc15_camera("Cam", kOtherLink));
+// The activation object is detached whether the transform came out of it, its
+// activation failed, or it claimed success and handed out nothing.
+TEST_F(CameraCheckTest, TransformActivationIsAlwaysDetached) {
+  add(uvc15_camera("Used", kOtherLink));
+  add(uvc15_camera("Failed", kOtherLink));
+  DeviceDescription empty = uvc15_camera("Empty", kOtherLink);
+  empty.has_transform = false;
+  empty.absent_answer = S_OK;
+  add(empty);
+  script.fail("camera1.ActivateObject(IMFTransform)", E_FAIL);
   check();
-  EXPECT_EQ(script.count("camera0.DetachObject"), 1);
+  EXPECT_EQ(section.text(), camera_lines("Used", true, false) +
+                                "\t\t*** Error: Failed to activate IMFTransform interface (error = "
+                                "0x80004005)!\n" +
+                                camera_lines("Failed", false, false) +
+                                "\t\t*** Error: Failed to activate IMFTransform interface (error = "
+                                "0x00000000)!\n" +
+                                camera_lines("Empty", false, false));
+  for (const char* camera : {"camera0", "camera1", "camera2"})
+    EXPECT_EQ(script.count(std::string(camera) + ".DetachObject"), 1) << camera;
+  EXPECT_EQ(script.live_objects, 0);
 }
 
 // ---- The camera's lines and the flags.
@@ -611,9 +640,10 @@ TEST_P(CameraFaultSweepTest, EveryPathReleasesEverything) {
     // only a string that cannot be copied or converted ends the check.
     const std::string& call = script.calls[index];
     const bool raises = call == "SysAllocString" || call == "WideCharToMultiByte";
-    if (GetParam() == testing::FakeScript::Action::kFail && index > enumeration && !raises)
+    if (GetParam() == testing::FakeScript::Action::kFail && index > enumeration && !raises) {
       EXPECT_EQ(count_of(sweep_section.text(), "\t\tUVC 1.1 acceleration is "), 2)
           << "fault at call " << index << ": " << call;
+    }
   }
 }
 

@@ -139,7 +139,9 @@ class FakeMoniker : public Moniker, public Counted {
   }
   HRESULT bind_to_filter(std::unique_ptr<BaseFilter>* filter) override {
     HRESULT hr = script_.on(name_ + ".BindToObject");
-    if (hr == S_OK)
+    // Any success hands out the filter, so that S_FALSE must be refused by
+    // the probe itself.
+    if (SUCCEEDED(hr))
       *filter = std::make_unique<FakeFilter>(script_, name_, device_, calls_);
     return hr;
   }
@@ -196,7 +198,8 @@ class FakeDeviceEnumerator : public DeviceEnumerator, public Counted {
 
 HRESULT FakeDirectShow::create_system_device_enum(std::unique_ptr<DeviceEnumerator>* enumerator) {
   HRESULT hr = script_.on("CoCreateInstance(SystemDeviceEnum)");
-  if (SUCCEEDED(hr))
+  // S_FALSE plays a call that claims success and hands out nothing.
+  if (hr == S_OK)
     *enumerator = std::make_unique<FakeDeviceEnumerator>(script_, devices, ks_calls);
   return hr;
 }

@@ -65,13 +65,13 @@ INSTANTIATE_TEST_SUITE_P(
     Table,
     Uvc11FailureTest,
     ::testing::Values(
-        FailureCase{"DeviceEnumerator",
+        FailureCase{"DeviceEnumeratorSuccessWithoutAnObject",
                     [](Uvc11ProbeTest& t) {
                       t.add(kLink, {unit_with({kH264UnitSet})});
-                      t.script.fail("CoCreateInstance(SystemDeviceEnum)", E_FAIL);
+                      t.script.fail("CoCreateInstance(SystemDeviceEnum)", S_FALSE);
                     },
                     "\t\t*** Error: Failed to CoCreateInstance CLSID_SystemDeviceEnum (error = "
-                    "0x80004005)!\n",
+                    "0x00000001)!\n",
                     false},
         FailureCase{"EmptyCategoryIsSFalse", [](Uvc11ProbeTest&) {},
                     "\t\t*** Error: Failed to CreateClassEnumerator of "
@@ -91,62 +91,65 @@ INSTANTIATE_TEST_SUITE_P(
                       t.script.fail("moniker0.ReadDevicePath", E_FAIL);
                     },
                     "", false},
-        FailureCase{"BindFailsThenNextMoniker",
+        FailureCase{"EndOfListAnsweredAsSuccessWithoutAMoniker",
                     [](Uvc11ProbeTest& t) {
-                      t.add(kLink, {unit_with({kH264UnitSet})});
-                      t.add(kLink, {unit_with({kH264UnitSet})});
-                      t.script.fail("moniker0.BindToObject", E_FAIL);
+                      t.add(kLink, {unit_with({kOtherSet})});
+                      t.script.fail("Next", S_OK, 1);
                     },
-                    "\t\t*** Error: Could not BindToObject (error = 0x80004005)!\n", true},
-        FailureCase{"BindSFalseIsAFailure",
+                    "", false},
+        FailureCase{"BindSFalseOrFailureThenNextMoniker",
                     [](Uvc11ProbeTest& t) {
+                      t.add(kLink, {unit_with({kH264UnitSet})});
+                      t.add(kLink, {unit_with({kH264UnitSet})});
                       t.add(kLink, {unit_with({kH264UnitSet})});
                       t.script.fail("moniker0.BindToObject", S_FALSE);
+                      t.script.fail("moniker1.BindToObject", E_FAIL);
                     },
-                    "\t\t*** Error: Could not BindToObject (error = 0x00000001)!\n", false},
-        FailureCase{"NoTopologyThenNextMoniker",
+                    "\t\t*** Error: Could not BindToObject (error = 0x00000001)!\n"
+                    "\t\t*** Error: Could not BindToObject (error = 0x80004005)!\n",
+                    true},
+        FailureCase{"TopologySFalseOrMissingThenNextMoniker",
                     [](Uvc11ProbeTest& t) {
+                      t.add(kLink, {unit_with({kH264UnitSet})});
                       t.add(kLink, {unit_with({kH264UnitSet})}).has_topology = false;
                       t.add(kLink, {unit_with({kH264UnitSet})});
+                      t.script.fail("moniker0.filter.QueryInterface(IKsTopologyInfo)", S_FALSE);
                     },
+                    "\t\t*** Error: Could not get the IKsTopologyInfo interface from the camera "
+                    "(error = 0x00000001)!\n"
                     "\t\t*** Error: Could not get the IKsTopologyInfo interface from the camera "
                     "(error = 0x80004002)!\n",
                     true},
-        FailureCase{"NodeCountThenNextMoniker",
+        FailureCase{"NodeCountSFalseOrFailureThenNextMoniker",
                     [](Uvc11ProbeTest& t) {
                       t.add(kLink, {unit_with({kH264UnitSet})});
                       t.add(kLink, {unit_with({kH264UnitSet})});
-                      t.script.fail("moniker0.topology.get_NumNodes", E_UNEXPECTED, 0);
+                      t.add(kLink, {unit_with({kH264UnitSet})});
+                      t.script.fail("moniker0.topology.get_NumNodes", S_FALSE);
+                      t.script.fail("moniker1.topology.get_NumNodes", E_UNEXPECTED);
                     },
+                    "\t\t*** Error: Cannot get the number of IKsTopology nodes (error = "
+                    "0x00000001)!\n"
                     "\t\t*** Error: Cannot get the number of IKsTopology nodes (error = "
                     "0x8000FFFF)!\n",
                     true},
-        FailureCase{"NodeTypeThenNextNode",
-                    [](Uvc11ProbeTest& t) {
-                      t.add(kLink, {unit_with({kH264UnitSet}), unit_with({kH264UnitSet})});
-                      t.script.fail("moniker0.topology.get_NodeType", E_FAIL, 0);
-                    },
-                    "\t\t*** Error: Cannot get the node type (error = 0x80004005)!\n", true},
-        FailureCase{"NodeControlThenNextNode",
-                    [](Uvc11ProbeTest& t) {
-                      t.add(kLink, {unit_with({kH264UnitSet}), unit_with({kH264UnitSet})});
-                      t.script.fail("moniker0.topology.CreateNodeInstance", E_OUTOFMEMORY, 0);
-                    },
-                    "\t\t*** Error: Could not create the IKsControl (error = 0x8007000E)!\n", true},
-        FailureCase{"ZeroByteSizeThenNextNode",
+        // Every node offers the H.264 unit but fails on the way to showing it:
+        // each failure is no match, and the walk goes on to the next node.
+        FailureCase{"NodeFailuresAreNoMatchAndTheWalkGoesOn",
                     [](Uvc11ProbeTest& t) {
                       FakeKsNode empty = unit_with({kH264UnitSet});
                       empty.size_answer = 0;
-                      t.add(kLink, {empty, unit_with({kH264UnitSet})});
+                      t.add(kLink, {unit_with({kH264UnitSet}), unit_with({kH264UnitSet}), empty,
+                                    unit_with({kH264UnitSet})});
+                      t.script.fail("moniker0.topology.get_NodeType", E_FAIL, 0);
+                      t.script.fail("moniker0.topology.CreateNodeInstance", E_OUTOFMEMORY, 0);
+                      t.script.fail("moniker0.node3.KsProperty", E_ACCESSDENIED, 1);
                     },
-                    "\t\t*** Error: KsProperty is empty!\n", true},
-        FailureCase{"DataQueryThenNextNode",
-                    [](Uvc11ProbeTest& t) {
-                      t.add(kLink, {unit_with({kH264UnitSet}), unit_with({kH264UnitSet})});
-                      t.script.fail("moniker0.node0.KsProperty", E_FAIL, 1);
-                    },
-                    "\t\t*** Error: Calling KsProperty on node failed (error = 0x80004005)!\n",
-                    true}),
+                    "\t\t*** Error: Cannot get the node type (error = 0x80004005)!\n"
+                    "\t\t*** Error: Could not create the IKsControl (error = 0x8007000E)!\n"
+                    "\t\t*** Error: KsProperty is empty!\n"
+                    "\t\t*** Error: Calling KsProperty on node failed (error = 0x80070005)!\n",
+                    false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Matching the camera's device path.

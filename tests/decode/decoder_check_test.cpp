@@ -7,6 +7,7 @@
 
 #include "decode/fake_decoder_platform.h"
 #include "support/fake_system_errors.h"
+#include "support/media_guids.h"
 
 namespace cc {
 namespace {
@@ -16,20 +17,14 @@ using testing::FakeDecoderPlatform;
 using testing::FakeScript;
 using testing::FakeSystemErrors;
 
-const GUID kH264E = {0x1b81be68, 0xa0c7, 0x11d3, {0xb9, 0x84, 0x00, 0xc0, 0x4f, 0x2e, 0x73, 0xc5}};
-const GUID kH264F = {0x1b81be69, 0xa0c7, 0x11d3, {0xb9, 0x84, 0x00, 0xc0, 0x4f, 0x2e, 0x73, 0xc5}};
-const GUID kMpeg2Vld = {0xee27417f,
-                        0x5e28,
-                        0x4e65,
-                        {0xbe, 0xea, 0x1d, 0x26, 0xb5, 0x08, 0xad, 0xc9}};
-
-constexpr std::uint32_t fourcc(char a, char b, char c, char d) {
-  return static_cast<std::uint32_t>(a) | static_cast<std::uint32_t>(b) << 8 |
-         static_cast<std::uint32_t>(c) << 16 | static_cast<std::uint32_t>(d) << 24;
-}
-const std::uint32_t kNv12 = fourcc('N', 'V', '1', '2');
-const std::uint32_t kYuy2 = fourcc('Y', 'U', 'Y', '2');
-const std::uint32_t kX8R8G8B8 = 22;
+// Platform constants as these tests spell them (support/media_guids.h), never
+// taken from the code under test.
+const GUID kH264E = testing::kDxva2H264E;
+const GUID kH264F = testing::kDxva2H264F;
+const GUID kMpeg2Vld = testing::kDxva2Mpeg2;
+const std::uint32_t kNv12 = testing::kNv12Fourcc;
+const std::uint32_t kYuy2 = testing::kYuy2Fourcc;
+const std::uint32_t kX8R8G8B8 = 22;  // D3DFMT_X8R8G8B8
 
 // An adapter that decodes: H.264 VLD listed among others, NV12 among the
 // targets, one raw configuration after a non-raw one.
@@ -268,24 +263,40 @@ TEST_F(DecoderCheckTest, NoAdaptersWritesNothing) {
   EXPECT_EQ(script.count("GetAdapterCount"), 1);
 }
 
-TEST_F(DecoderCheckTest, TwoAdaptersInOrderFirstDecodes) {
-  platform.adapters = {decoding_adapter("First"), FakeAdapter{"Second", {}, {}, {}}};
-  EXPECT_EQ(run(), "\tFirst - Supported\n\tSecond - No video decoding hardware\n");
+// Each adapter's line carries its own verdict, in adapter order; the flag
+// rises when any adapter decodes.
+struct TwoAdapterCase {
+  const char* label;
+  FakeAdapter first;
+  FakeAdapter second;
+  const char* text;
+};
+
+class TwoAdapterTest : public DecoderCheckTest,
+                       public ::testing::WithParamInterface<TwoAdapterCase> {};
+
+TEST_P(TwoAdapterTest, EachAdapterGetsItsOwnVerdict) {
+  platform.adapters = {GetParam().first, GetParam().second};
+  EXPECT_EQ(run(), GetParam().text);
   EXPECT_TRUE(available);
 }
 
-TEST_F(DecoderCheckTest, SecondAdapterGetsItsOwnVerdict) {
-  platform.adapters = {decoding_adapter("First"), FakeAdapter{"Second", {kH264E}, {kYuy2}, {}}};
-  EXPECT_EQ(run(), "\tFirst - Supported\n\tSecond - No suitable H.264 hardware decoding\n");
-  EXPECT_TRUE(available);
-}
-
-TEST_F(DecoderCheckTest, OnlySecondAdapterDecodes) {
-  platform.adapters = {FakeAdapter{"First", {kH264E}, {kNv12}, {{{0}}}},
-                       decoding_adapter("Second")};
-  EXPECT_EQ(run(), "\tFirst - No suitable H.264 hardware decoding\n\tSecond - Supported\n");
-  EXPECT_TRUE(available);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Adapters,
+    TwoAdapterTest,
+    ::testing::Values(
+        TwoAdapterCase{"BothDecode", decoding_adapter("First"), decoding_adapter("Second"),
+                       "\tFirst - Supported\n\tSecond - Supported\n"},
+        TwoAdapterCase{"FirstDecodesSecondHasNoProfiles", decoding_adapter("First"),
+                       FakeAdapter{"Second", {}, {}, {}},
+                       "\tFirst - Supported\n\tSecond - No video decoding hardware\n"},
+        TwoAdapterCase{"FirstDecodesSecondLacksNv12", decoding_adapter("First"),
+                       FakeAdapter{"Second", {kH264E}, {kYuy2}, {}},
+                       "\tFirst - Supported\n\tSecond - No suitable H.264 hardware decoding\n"},
+        TwoAdapterCase{"OnlySecondDecodes", FakeAdapter{"First", {kH264E}, {kNv12}, {{{0}}}},
+                       decoding_adapter("Second"),
+                       "\tFirst - No suitable H.264 hardware decoding\n\tSecond - Supported\n"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(DecoderCheckTest, FailedDeviceSkipsOnlyThatAdapter) {
   platform.adapters = {decoding_adapter("First"), decoding_adapter("Second")};

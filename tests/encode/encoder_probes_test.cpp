@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "encoder_test_support.h"
+#include "support/media_guids.h"
 
 namespace cc {
 namespace {
@@ -102,6 +103,9 @@ TEST_F(ProbeTest, OffersAnH264VideoTypeOnStreamZeroAsARealSet) {
   EXPECT_TRUE(probe_media_types());
   EXPECT_EQ(section.text(), sizes_line(kAllSizes));
   EXPECT_EQ(script.count("MFCreateMediaType"), 1) << "one type reused for every size";
+  // The transform was unlocked for use first: MF_TRANSFORM_ASYNC_UNLOCK = TRUE.
+  EXPECT_EQ(device.transform.attributes->uint32s,
+            (std::map<GUID, std::uint32_t, testing::GuidLess>{{testing::kAsyncUnlock, 1}}));
 }
 
 TEST_F(ProbeTest, FailedFrameSizeWriteSkipsOnlyThatSize) {

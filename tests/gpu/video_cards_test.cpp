@@ -257,16 +257,20 @@ TEST_F(VideoCardsTest, UnterminatedFullBuffersStopAtTheirEnd) {
   testing::FakeDisplayDevice device = pci_device("x", kRadeonIds, u"1");
   device.properties[kDeviceDescription] = Bytes(1024, 'N');
   device.properties[kLocationInformation] = Bytes(1024, 'L');
-  device.driver_version = Bytes(128, '7');  // 64 units of U+3737
+  // 64 little-endian units of U+3751, no terminator; both bytes of a unit count.
+  Bytes units;
+  for (int i = 0; i < 64; ++i)
+    units.insert(units.end(), {0x51, 0x37});
+  device.driver_version = units;
   source.devices.push_back(device);
   source.devices.push_back(pci_device("next", kRadeonIds, u"2"));
-  std::vector<std::size_t> units_seen;
-  source.convert = [&units_seen](const char16_t* text, char* out, int) {
+  std::vector<std::u16string> texts_seen;
+  source.convert = [&texts_seen](const char16_t* text, char* out, int) {
     std::size_t units = 0;
     for (; text[units]; ++units)
       out[units] = 'v';  // one byte per unit, as a single-byte page gives
     out[units] = '\0';
-    units_seen.push_back(units);
+    texts_seen.emplace_back(text, units);
     return static_cast<int>(units + 1);
   };
   walk();
@@ -274,7 +278,7 @@ TEST_F(VideoCardsTest, UnterminatedFullBuffersStopAtTheirEnd) {
   EXPECT_EQ(seen[0].name, std::string(1024, 'N'));
   EXPECT_EQ(seen[0].locationInfo, std::string(1024, 'L'));
   EXPECT_EQ(seen[0].driverVersion, std::string(64, 'v'));
-  EXPECT_EQ(units_seen, (std::vector<std::size_t>{64, 1}));
+  EXPECT_EQ(texts_seen, (std::vector<std::u16string>{std::u16string(64, u'\u3751'), u"2"}));
   EXPECT_EQ(source.conversion_sizes, (std::vector<int>{130, 4}));
   EXPECT_EQ(seen[1].name, "next");
 }

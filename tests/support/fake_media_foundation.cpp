@@ -61,21 +61,22 @@ HRESULT FakeMediaType::set_uint64(const GUID& key, std::uint64_t value) {
 HRESULT FakeAttributes::set_uint32(const GUID& key, std::uint32_t value) {
   HRESULT hr = script_.on(name_ + ".SetUINT32");
   if (SUCCEEDED(hr))
-    values.uint32s[key] = value;
+    store_->uint32s[key] = value;
   return hr;
 }
 
 HRESULT FakeAttributes::set_guid(const GUID& key, const GUID& value) {
   HRESULT hr = script_.on(name_ + ".SetGUID");
   if (SUCCEEDED(hr))
-    values.guids[key] = value;
+    store_->guids[key] = value;
   return hr;
 }
 
 HRESULT FakeTransform::get_attributes(std::unique_ptr<Attributes>* attributes) {
   HRESULT hr = script_.on(name_ + ".GetAttributes");
   if (SUCCEEDED(hr))
-    *attributes = std::make_unique<FakeAttributes>(script_, name_ + ".attributes");
+    *attributes = std::make_unique<FakeAttributes>(script_, name_ + ".attributes",
+                                                   behaviour_.attributes.get());
   return hr;
 }
 
@@ -125,6 +126,8 @@ HRESULT FakeCodecApi::set_value(const GUID& property, Variant* value) {
   set_calls.emplace_back(property, value->ulVal);
   if (FAILED(hr))
     return hr;
+  if (value->vt != 19)  // VT_UI4, the one type the properties set here take
+    return E_INVALIDARG;
   if (behaviour_.change_type_to)
     value->vt = *behaviour_.change_type_to;
   auto it = behaviour_.set_results.find({property, value->ulVal});
@@ -147,7 +150,7 @@ HRESULT FakeActivate::activate_transform(std::unique_ptr<Transform>* transform) 
   if (FAILED(hr))
     return hr;
   if (!device_.has_transform)
-    return E_NOINTERFACE;
+    return device_.absent_answer;
   *transform = std::make_unique<FakeTransform>(script_, name_ + ".transform", device_.transform);
   return hr;
 }
@@ -157,7 +160,7 @@ HRESULT FakeActivate::activate_codec_api(std::unique_ptr<CodecApi>* codec) {
   if (FAILED(hr))
     return hr;
   if (!device_.has_codec_api)
-    return E_NOINTERFACE;
+    return device_.absent_answer;
   *codec = std::make_unique<FakeCodecApi>(script_, name_ + ".codec", device_.codec);
   return hr;
 }

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -48,13 +49,16 @@ class FakeMediaType : public MediaType, public Counted {
 
 class FakeAttributes : public Attributes, public Counted {
  public:
-  FakeAttributes(FakeScript& script, std::string name) : Counted(script), name_(std::move(name)) {}
+  // Writes go to `store` when given (a store that outlives this object).
+  FakeAttributes(FakeScript& script, std::string name, AttributeValues* store = nullptr)
+      : Counted(script), name_(std::move(name)), store_(store ? store : &values) {}
   HRESULT set_uint32(const GUID& key, std::uint32_t value) override;
   HRESULT set_guid(const GUID& key, const GUID& value) override;
   AttributeValues values;
 
  private:
   std::string name_;
+  AttributeValues* store_;
 };
 
 // What a transform does; shared by every activation of the same device.
@@ -66,6 +70,8 @@ struct TransformBehaviour {
   // Decides SetOutputType(stream, type, flags); default accepts everything.
   std::function<HRESULT(std::uint32_t stream, const AttributeValues& type, std::uint32_t flags)>
       accept;
+  // What was written to the transform's attribute store, by every activation.
+  std::shared_ptr<AttributeValues> attributes = std::make_shared<AttributeValues>();
 };
 
 class FakeTransform : public Transform, public Counted {
@@ -74,7 +80,8 @@ class FakeTransform : public Transform, public Counted {
       : Counted(script), name_(std::move(name)), behaviour_(behaviour) {}
   HRESULT get_attributes(std::unique_ptr<Attributes>* attributes) override;
   HRESULT get_stream_count(std::uint32_t* inputs, std::uint32_t* outputs) override;
-  HRESULT get_output_available_type(std::uint32_t stream, std::uint32_t index,
+  HRESULT get_output_available_type(std::uint32_t stream,
+                                    std::uint32_t index,
                                     std::unique_ptr<MediaType>* type) override;
   HRESULT set_output_type(std::uint32_t stream, MediaType& type, std::uint32_t flags) override;
 
@@ -87,7 +94,8 @@ struct CodecBehaviour {
   // Properties IsSupported answers for, and with which code (S_OK, S_FALSE...).
   std::map<GUID, HRESULT, GuidLess> supported;
   // SetValue answers: (property, value) -> code; missing pairs answer E_INVALIDARG.
-  std::map<std::pair<GUID, std::uint32_t>, HRESULT,
+  std::map<std::pair<GUID, std::uint32_t>,
+           HRESULT,
            std::function<bool(const std::pair<GUID, std::uint32_t>&,
                               const std::pair<GUID, std::uint32_t>&)>>
       set_results{[](const auto& a, const auto& b) {
@@ -116,6 +124,9 @@ struct DeviceDescription {
   std::map<GUID, std::u16string, GuidLess> strings;
   bool has_transform = true;
   bool has_codec_api = true;
+  // What ActivateObject answers for an interface the device lacks; S_OK
+  // plays a driver that claims success and hands out nothing.
+  HRESULT absent_answer = E_NOINTERFACE;
   TransformBehaviour transform;
   CodecBehaviour codec;
 };

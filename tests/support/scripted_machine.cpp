@@ -11,8 +11,6 @@
 namespace cc::testing {
 namespace {
 
-constexpr std::uint32_t kNv12Fourcc = 0x3231564E;
-
 void add_adapter(ScriptedMachine& machine, int index) {
   const bool intel = index % 2 == 0;
   const std::string slot = std::to_string(index);
@@ -22,7 +20,7 @@ void add_adapter(ScriptedMachine& machine, int index) {
                                                   u"20.19.15.4531"));
     machine.decoder.adapters.push_back({"Intel(R) HD Graphics 530",
                                         {kDxva2Mpeg2, kDxva2H264E},
-                                        {0x32595559, kNv12Fourcc},
+                                        {kYuy2Fourcc, kNv12Fourcc},
                                         {{{0}, {1}}}});
   } else {
     machine.adapters.devices.push_back(pci_device("NVIDIA GeForce GTX 1060 #" + slot,
