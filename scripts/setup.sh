@@ -7,7 +7,7 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
           binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
           wine wine64 wine32:i386 xvfb xauth clang libclang-rt-14-dev libbenchmark-dev
-          binutils python3)
+          binutils python3 nlohmann-json3-dev libcli11-dev chromium)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
