@@ -4,7 +4,7 @@
 # and stays out of the checker's libraries.
 function(cc_split_sources root core_var win_var posix_var)
   file(GLOB_RECURSE all CONFIGURE_DEPENDS ${root}/*.cpp)
-  list(FILTER all EXCLUDE REGEX "/summary/")
+  list(FILTER all EXCLUDE REGEX "^${root}/summary/")
   set(core)
   set(win)
   set(posix)

@@ -1,0 +1,161 @@
+#include "summary/summary_run.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <memory>
+
+#include "summary/csv_output.h"
+#include "summary/fleet.h"
+#include "summary/html_output.h"
+#include "summary/json_output.h"
+#include "summary/report_parser.h"
+#include "summary/text_summary.h"
+
+namespace cc::summary {
+namespace fs = std::filesystem;
+namespace {
+
+bool is_txt(const fs::path& path) {
+  std::string ext = path.extension().u8string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+  return ext == ".txt";
+}
+
+struct Candidate {
+  fs::path path;
+  fs::path relative;
+};
+
+void add_folder(const fs::path& root, std::vector<Candidate>& found) {
+  std::error_code ec;
+  fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec);
+  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    std::error_code type_ec;
+    if (it->is_regular_file(type_ec) && is_txt(it->path()))
+      found.push_back({it->path(), it->path().lexically_relative(root)});
+  }
+}
+
+// The endpoint is the file name without extension; where several files
+// share that name, each goes by its relative path instead.
+std::vector<ReportFile> name_endpoints(std::vector<Candidate> found) {
+  std::sort(found.begin(), found.end(),
+            [](const Candidate& a, const Candidate& b) { return a.path < b.path; });
+  std::map<std::string, int> stems;
+  for (const Candidate& c : found)
+    ++stems[c.path.stem().u8string()];
+  std::vector<ReportFile> files;
+  files.reserve(found.size());
+  for (const Candidate& c : found) {
+    const std::string stem = c.path.stem().u8string();
+    files.push_back({c.path, stems[stem] > 1 ? c.relative.generic_u8string() : stem});
+  }
+  return files;
+}
+
+// Up to one byte past the limit, so that a larger file shows as such.
+bool read_capped(const fs::path& path, std::string& buffer) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in)
+    return false;
+  buffer.resize(kMaxReportBytes + 1);
+  in.read(&buffer[0], static_cast<std::streamsize>(buffer.size()));
+  buffer.resize(static_cast<std::size_t>(in.gcount()));
+  return !in.bad();
+}
+
+struct Outputs {
+  std::ofstream csv, json, html;
+  std::unique_ptr<JsonWriter> json_writer;
+  HtmlPage page;
+};
+
+bool open_output(const std::string& name, std::ofstream& file, std::ostream& err) {
+  if (name.empty())
+    return true;
+  file.open(fs::u8path(name), std::ios::binary | std::ios::trunc);
+  if (!file)
+    err << "Can't create " << name << "\n";
+  return static_cast<bool>(file);
+}
+
+}  // namespace
+
+FoundFiles find_report_files(const std::vector<std::string>& paths) {
+  FoundFiles result;
+  std::vector<Candidate> found;
+  for (const std::string& name : paths) {
+    const fs::path path = fs::u8path(name);
+    std::error_code ec;
+    if (fs::is_directory(path, ec))
+      add_folder(path, found);
+    else if (fs::exists(path, ec))
+      found.push_back({path, path.filename()});
+    else
+      result.missing.push_back(name);
+  }
+  result.files = name_endpoints(std::move(found));
+  return result;
+}
+
+int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& err) {
+  Outputs outputs;
+  if (!open_output(options.csv, outputs.csv, err) ||
+      !open_output(options.json, outputs.json, err) ||
+      !open_output(options.html, outputs.html, err))
+    return kUsageError;
+  if (outputs.csv.is_open())
+    write_csv_header(outputs.csv);
+  if (outputs.json.is_open())
+    outputs.json_writer = std::make_unique<JsonWriter>(outputs.json);
+
+  FleetTotals totals;
+  const FoundFiles found = find_report_files(options.paths);
+  for (const std::string& missing : found.missing)
+    totals.add_unreadable({missing, "not found"});
+  std::string buffer;
+  for (const ReportFile& file : found.files) {
+    const std::string shown = file.path.u8string();
+    if (!read_capped(file.path, buffer)) {
+      totals.add_unreadable({shown, "cannot be opened"});
+      continue;
+    }
+    ParseOutcome outcome = parse_report(buffer);
+    if (!outcome.endpoint) {
+      totals.add_unreadable({shown, outcome.reason});
+      continue;
+    }
+    Endpoint& endpoint = *outcome.endpoint;
+    endpoint.endpoint = file.endpoint;
+    endpoint.file = shown;
+    totals.add(endpoint);
+    if (outputs.csv.is_open())
+      write_csv_row(outputs.csv, endpoint);
+    if (outputs.json_writer)
+      outputs.json_writer->add(endpoint);
+    if (outputs.html.is_open())
+      outputs.page.add(endpoint);
+  }
+  if (outputs.json_writer)
+    outputs.json_writer->finish(totals.unreadable());
+  if (outputs.html.is_open())
+    outputs.page.write(outputs.html, totals);
+
+  write_text_summary(out, totals);
+  for (const Unreadable& file : totals.unreadable())
+    err << "not read: " << file.file << ": " << file.reason << "\n";
+  bool written = true;
+  for (std::ofstream* file : {&outputs.csv, &outputs.json, &outputs.html}) {
+    if (file->is_open()) {
+      file->close();
+      written = written && !file->fail();
+    }
+  }
+  if (!written)
+    err << "An output file could not be written completely\n";
+  return !written || !totals.unreadable().empty() ? kSomeNotRead : kAllRead;
+}
+
+}  // namespace cc::summary

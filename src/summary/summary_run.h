@@ -1,0 +1,38 @@
+// The whole CapabilitySummary run, apart from reading the command line.
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace cc::summary {
+
+struct SummaryOptions {
+  std::vector<std::string> paths;  // report files, or folders searched for *.txt
+  std::string csv;                 // output files; empty means none
+  std::string json;
+  std::string html;
+};
+
+// Exit statuses.
+inline constexpr int kAllRead = 0;
+inline constexpr int kSomeNotRead = 1;
+inline constexpr int kUsageError = 2;  // also: an output file cannot be created
+
+struct ReportFile {
+  std::filesystem::path path;
+  std::string endpoint;  // the file name without extension, or its relative path
+};
+
+struct FoundFiles {
+  std::vector<ReportFile> files;
+  std::vector<std::string> missing;  // paths that name nothing
+};
+
+// Every file named, and every *.txt under the folders named, in path order.
+FoundFiles find_report_files(const std::vector<std::string>& paths);
+
+int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace cc::summary
