@@ -78,7 +78,7 @@ void check_encoder(ReportSection& section,
       match_adapter(section, vendor, enumerate_video_cards, check_video_card_support);
   run_guarded(section, "check_encoder_io_media_types",
               [&] { write_encoder_line(section, encoder, mf, name, match, verdicts); });
-  run_guarded(section, "check_codec_capabilities",
+  run_guarded(section, texts::kFeatureProbeStep,
               [&] { check_codec_capabilities(section, &encoder, mf); });
   encoder.shutdown_object();
 }

@@ -57,6 +57,9 @@ inline constexpr char kNoEncoders[] = "\tThere are no hardware H.264 encoders";
 inline constexpr char kUnknownEncoderName[] = "<Unknown device name>";
 inline constexpr char kEncoderSupported[] = " - Supported";
 inline constexpr char kEncoderNotSupported[] = " - Not supported";
+// The guard around an encoder's feature probe: the one step whose lines
+// follow the encoder's own line.
+inline constexpr char kFeatureProbeStep[] = "check_codec_capabilities";
 inline constexpr char kResolutions[] = "\t\tSupports output resolutions: ";
 inline constexpr char kNoLowLatency[] =
     "Low latency mode is not supported (supported only from Windows 8 with a proper driver "

@@ -43,6 +43,7 @@ struct Endpoint {
   std::string encoding;  // the verdict after the tab: "Software*", "Onboard hardware", ...
   std::string decoding;
   bool footnote = false;
+  bool checks_ran = false;  // the section headings are there (not when COM failed)
   bool no_encoders = false;
   bool no_cameras = false;
   std::vector<Encoder> encoders;

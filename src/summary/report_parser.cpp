@@ -37,6 +37,7 @@ class Parser {
   void finish();
 
  private:
+  void keep_orphan_resolutions();
   bool frame_line(string_view line);
   bool message_line(string_view line);
   void encoding_line(string_view line);
@@ -71,6 +72,7 @@ bool Parser::frame_line(string_view line) {
     if (line == heading) {
       finish();
       section_ = section;
+      e_.checks_ran = e_.checks_ran || section != Section::kOs;
       encoder_open_ = false;
       return true;
     }
@@ -95,6 +97,10 @@ bool Parser::message_line(string_view line) {
   // Kept without their indent; the text tells which indent it had.
   if (starts_with(line, error)) {
     e_.errors.emplace_back(line.substr(2));
+    // Only the feature probe writes after an encoder's line; any other
+    // Error belongs to the next encoder, whose line may never come.
+    if (!starts_with(line.substr(error.size()), texts::kFeatureProbeStep))
+      encoder_open_ = false;
     return true;
   }
   if (!starts_with(line, info))
@@ -119,7 +125,9 @@ void Parser::encoding_line(string_view line) {
   if (line == texts::kNoEncoders) {
     e_.no_encoders = true;
   } else if (starts_with(line, texts::kResolutions)) {
+    keep_orphan_resolutions();
     resolutions_ = std::string(line.substr(std::strlen(texts::kResolutions)));
+    encoder_open_ = false;
   } else if (auto name = item_name(line, texts::kEncoderSupported)) {
     e_.encoders.push_back({std::string(*name), true, {}, std::move(resolutions_), {}});
     resolutions_.reset();
@@ -196,8 +204,17 @@ void Parser::camera_line(string_view line) {
   }
 }
 
-// Notes that no camera line followed stay with the endpoint.
+// A resolutions line whose encoder line never came (its probe was cut
+// short) stays with the endpoint.
+void Parser::keep_orphan_resolutions() {
+  if (resolutions_)
+    e_.infos.push_back(std::string(texts::kResolutions + 2) + *resolutions_);
+  resolutions_.reset();
+}
+
+// Lines that no item line followed stay with the endpoint.
 void Parser::finish() {
+  keep_orphan_resolutions();
   for (std::string& note : camera_notes_)
     e_.infos.push_back(std::move(note));
   camera_notes_.clear();
