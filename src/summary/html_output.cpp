@@ -17,8 +17,19 @@ const char kStyle[] =
     ".chart text{font:12px system-ui,sans-serif}.note{color:#555}";
 
 constexpr int kBarHeight = 22;
-constexpr int kLabelWidth = 330;
+constexpr int kLabelWidth = 470;
+// Longer labels are cut with an ellipsis; the bar's title has them whole.
+constexpr std::size_t kLabelChars = 72;
 constexpr int kBarWidth = 260;
+
+std::string shortened(const std::string& label) {
+  if (label.size() <= kLabelChars)
+    return label;
+  std::size_t cut = kLabelChars - 1;
+  while (cut > 0 && (static_cast<unsigned char>(label[cut]) & 0xC0) == 0x80)
+    --cut;  // not inside a UTF-8 sequence
+  return label.substr(0, cut) + "\xE2\x80\xA6";
+}
 
 // One horizontal bar per entry, the count written beside it.
 void write_chart(std::ostream& out,
@@ -35,9 +46,9 @@ void write_chart(std::ostream& out,
   int y = 4;
   for (const auto& [label, count] : entries) {
     const int width = std::max(1, count * kBarWidth / top);
-    out << "<g class=\"bar\" data-count=\"" << count << "\"><title>" << html_escape(label) << ": "
-        << count << "</title>"
-        << "<text x=\"0\" y=\"" << y + 15 << "\">" << html_escape(label) << "</text>"
+    out << "<g class=\"bar\" data-label=\"" << html_escape(label) << "\" data-count=\"" << count
+        << "\"><title>" << html_escape(label) << ": " << count << "</title>"
+        << "<text x=\"0\" y=\"" << y + 15 << "\">" << html_escape(shortened(label)) << "</text>"
         << "<rect x=\"" << kLabelWidth << "\" y=\"" << y << "\" width=\"" << width << "\" height=\""
         << kBarHeight - 6 << "\" fill=\"#3b6ea8\"/>"
         << "<text class=\"count\" x=\"" << kLabelWidth + width + 6 << "\" y=\"" << y + 15 << "\">"

@@ -55,7 +55,8 @@ std::string endpoint_json(const Endpoint& e) {
                  {"decoders", decoders},
                  {"adapters", adapters},
                  {"cameras", cameras_json(e.cameras)},
-                 {"errors", e.errors}};
+                 {"errors", e.errors},
+                 {"unrecognised", e.unrecognised}};
   return dump(object);
 }
 
