@@ -4,6 +4,8 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <string_view>
+#include <utility>
 
 #include "summary/csv_output.h"
 #include "summary/fleet.h"
@@ -23,36 +25,42 @@ bool is_txt(const fs::path& path) {
   return ext == ".txt";
 }
 
-struct Candidate {
-  fs::path path;
-  fs::path relative;
-};
+std::size_t name_at(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? 0 : slash + 1;
+}
 
-void add_folder(const fs::path& root, std::vector<Candidate>& found) {
+std::string_view stem_of(const std::string& path) {
+  const std::string_view name = std::string_view(path).substr(name_at(path));
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+void add_folder(const fs::path& root, std::vector<ReportFile>& found) {
+  const std::size_t relative_at = root.u8string().size() + 1;
   std::error_code ec;
   fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec);
   for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     std::error_code type_ec;
     if (it->is_regular_file(type_ec) && is_txt(it->path()))
-      found.push_back({it->path(), it->path().lexically_relative(root)});
+      found.push_back({it->path().u8string(), relative_at, false});
   }
 }
 
-// The endpoint is the file name without extension; where several files
-// share that name, each goes by its relative path instead.
-std::vector<ReportFile> name_endpoints(std::vector<Candidate> found) {
-  std::sort(found.begin(), found.end(),
-            [](const Candidate& a, const Candidate& b) { return a.path < b.path; });
-  std::map<std::string, int> stems;
-  for (const Candidate& c : found)
-    ++stems[c.path.stem().u8string()];
-  std::vector<ReportFile> files;
-  files.reserve(found.size());
-  for (const Candidate& c : found) {
-    const std::string stem = c.path.stem().u8string();
-    files.push_back({c.path, stems[stem] > 1 ? c.relative.generic_u8string() : stem});
+// Sorted by path; files whose names clash marked as such.
+void mark_clashes(std::vector<ReportFile>& files) {
+  std::sort(files.begin(), files.end(),
+            [](const ReportFile& a, const ReportFile& b) { return a.path < b.path; });
+  std::vector<std::pair<std::string_view, std::size_t>> stems;
+  stems.reserve(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i)
+    stems.emplace_back(stem_of(files[i].path), i);
+  std::sort(stems.begin(), stems.end());
+  for (std::size_t i = 0; i < stems.size(); ++i) {
+    const bool clash = (i > 0 && stems[i - 1].first == stems[i].first) ||
+                       (i + 1 < stems.size() && stems[i + 1].first == stems[i].first);
+    files[stems[i].second].name_clash = clash;
   }
-  return files;
 }
 
 // Up to one byte past the limit, so that a larger file shows as such.
@@ -83,20 +91,29 @@ bool open_output(const std::string& name, std::ofstream& file, std::ostream& err
 
 }  // namespace
 
+std::string endpoint_name(const ReportFile& file) {
+  if (!file.name_clash)
+    return std::string(stem_of(file.path));
+  std::string relative = file.path.substr(std::min(file.relative_at, file.path.size()));
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  return relative;
+}
+
 FoundFiles find_report_files(const std::vector<std::string>& paths) {
   FoundFiles result;
-  std::vector<Candidate> found;
   for (const std::string& name : paths) {
     const fs::path path = fs::u8path(name);
     std::error_code ec;
-    if (fs::is_directory(path, ec))
-      add_folder(path, found);
-    else if (fs::exists(path, ec))
-      found.push_back({path, path.filename()});
-    else
+    if (fs::is_directory(path, ec)) {
+      add_folder(path, result.files);
+    } else if (fs::exists(path, ec)) {
+      const std::string text = path.u8string();
+      result.files.push_back({text, name_at(text), false});
+    } else {
       result.missing.push_back(name);
+    }
   }
-  result.files = name_endpoints(std::move(found));
+  mark_clashes(result.files);
   return result;
 }
 
@@ -117,8 +134,8 @@ int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& 
     totals.add_unreadable({missing, "not found"});
   std::string buffer;
   for (const ReportFile& file : found.files) {
-    const std::string shown = file.path.u8string();
-    if (!read_capped(file.path, buffer)) {
+    const std::string& shown = file.path;
+    if (!read_capped(fs::u8path(file.path), buffer)) {
       totals.add_unreadable({shown, "cannot be opened"});
       continue;
     }
@@ -128,7 +145,7 @@ int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& 
       continue;
     }
     Endpoint& endpoint = *outcome.endpoint;
-    endpoint.endpoint = file.endpoint;
+    endpoint.endpoint = endpoint_name(file);
     endpoint.file = shown;
     totals.add(endpoint);
     if (outputs.csv.is_open())

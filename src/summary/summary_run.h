@@ -20,10 +20,16 @@ inline constexpr int kAllRead = 0;
 inline constexpr int kSomeNotRead = 1;
 inline constexpr int kUsageError = 2;  // also: an output file cannot be created
 
+// One file to read, kept as a plain string: a fleet has many of them.
 struct ReportFile {
-  std::filesystem::path path;
-  std::string endpoint;  // the file name without extension, or its relative path
+  std::string path;             // UTF-8
+  std::size_t relative_at = 0;  // where the part below the folder named starts
+  bool name_clash = false;      // another file has the same name without extension
 };
+
+// The file name without extension; where several files share that name,
+// the path below the folder named instead (with "/" between folders).
+std::string endpoint_name(const ReportFile& file);
 
 struct FoundFiles {
   std::vector<ReportFile> files;
