@@ -37,7 +37,9 @@ std::string_view stem_of(const std::string& path) {
 }
 
 void add_folder(const fs::path& root, std::vector<ReportFile>& found) {
-  const std::size_t relative_at = root.u8string().size() + 1;
+  const std::string named = root.u8string();
+  const bool ends_in_separator = !named.empty() && (named.back() == '/' || named.back() == '\\');
+  const std::size_t relative_at = named.size() + (ends_in_separator ? 0 : 1);
   std::error_code ec;
   fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec);
   for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
