@@ -8,6 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 summary=$1
 work=$2
+command -v chromium >/dev/null || { echo "chromium is missing (scripts/setup.sh installs it)"; exit 1; }
 rm -rf "$work"
 mkdir -p "$work"
 python3 "$root/bench/generate_reports.py" 400 "$work/reports" --hostile --seed 7
