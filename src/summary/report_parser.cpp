@@ -90,9 +90,9 @@ bool Parser::frame_line(string_view line) {
 }
 
 bool Parser::message_line(string_view line) {
-  const std::string error =
+  static const std::string error =
       std::string(texts::kMessagePrefix) + texts::kLevelError + texts::kLevelSeparator;
-  const std::string info =
+  static const std::string info =
       std::string(texts::kMessagePrefix) + texts::kLevelInfo + texts::kLevelSeparator;
   // Kept without their indent; the text tells which indent it had.
   if (starts_with(line, error)) {
