@@ -15,31 +15,43 @@ std::string lower(std::string text) {
   return text;
 }
 
-// The vendor words a refusal reason starts with, as adapter names spell them.
-std::vector<std::string> vendor_words(const std::string& reason) {
-  const std::string r = lower(reason);
-  if (r.rfind("intel", 0) == 0)
-    return {"intel"};
-  if (r.rfind("amd", 0) == 0)
-    return {"amd", "radeon", "ati "};
-  if (r.rfind("nvidia", 0) == 0)
-    return {"nvidia", "geforce", "quadro"};
-  return {};
+struct Vendor {
+  const char* reason_start;        // as the support policy's reasons begin
+  std::vector<std::string> words;  // as adapter names spell the vendor
+};
+
+const std::vector<Vendor>& vendors() {
+  static const std::vector<Vendor> list = {{"intel", {"intel"}},
+                                           {"amd", {"amd", "radeon", "ati "}},
+                                           {"nvidia", {"nvidia", "geforce", "quadro"}}};
+  return list;
 }
 
-// The adapters a reason is about: those of its vendor, or all when the
-// reason names none or no adapter's name shows the vendor.
+// The known vendor of an adapter, by its name; null for any other.
+const Vendor* vendor_of_adapter(const Adapter& adapter) {
+  const std::string name = lower(adapter.name);
+  for (const Vendor& vendor : vendors())
+    for (const std::string& word : vendor.words)
+      if (name.find(word) != std::string::npos)
+        return &vendor;
+  return nullptr;
+}
+
+// The adapters a refusal is about: those of the vendor it names, those of no
+// known vendor for an unknown one, and all where that finds none.
 std::vector<Adapter> adapters_for(const std::string& reason, const std::vector<Adapter>& all) {
-  const std::vector<std::string> words = vendor_words(reason);
+  const std::string r = lower(reason);
+  const Vendor* named = nullptr;
+  for (const Vendor& vendor : vendors())
+    if (r.rfind(vendor.reason_start, 0) == 0)
+      named = &vendor;
+  const bool unknown = r.rfind("unknown vendor", 0) == 0;
+  if (!named && !unknown)
+    return all;
   std::vector<Adapter> matching;
-  for (const Adapter& adapter : all) {
-    const std::string name = lower(adapter.name);
-    for (const std::string& word : words)
-      if (name.find(word) != std::string::npos) {
-        matching.push_back(adapter);
-        break;
-      }
-  }
+  for (const Adapter& adapter : all)
+    if (vendor_of_adapter(adapter) == named)
+      matching.push_back(adapter);
   return matching.empty() ? all : matching;
 }
 
