@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "summary/csv_output.h"
+#include "summary/html_output.h"
 #include "summary/summary_run.h"
 #include "support/scripted_machine.h"
 
@@ -127,6 +128,35 @@ TEST_F(SummaryRunTest, OutputThatCannotBeCreatedIsAUsageError) {
   options.csv = (dir_ / "no" / "such" / "dir.csv").string();
   EXPECT_EQ(run_summary(options, out_, err_), kUsageError);
   EXPECT_NE(err_.str().find("Can't create"), std::string::npos);
+}
+
+// Up to the limit the page lists every endpoint; past it, none, and says
+// where they are.
+TEST(HtmlPageTest, EndpointTableGivesWayToTheCsvPastItsLimit) {
+  for (const int endpoints : {kHtmlTableLimit, kHtmlTableLimit + 1}) {
+    HtmlPage page;
+    FleetTotals totals;
+    Endpoint e;
+    e.encoding = e.decoding = "\t Software";
+    e.errors = {"*** Error: x"};
+    for (int i = 0; i < endpoints; ++i) {
+      page.add(e);
+      totals.add(e);
+    }
+    std::ostringstream html;
+    page.write(html, totals);
+    const std::string text = html.str();
+    const bool listed = endpoints <= kHtmlTableLimit;
+    EXPECT_EQ(text.find("<table id=\"endpoints\">") != std::string::npos, listed) << endpoints;
+    EXPECT_EQ(text.find("id=\"table-in-csv\"") != std::string::npos, !listed) << endpoints;
+    std::size_t rows = 0;
+    for (std::size_t at = text.find("<tr><td>"); at != std::string::npos;
+         at = text.find("<tr><td>", at + 1))
+      ++rows;
+    // Endpoint rows and rows of endpoints with Error lines, each capped, and
+    // the one blocker (no encoder).
+    EXPECT_EQ(rows, (listed ? 2u * endpoints : std::size_t{kHtmlTableLimit}) + 1) << endpoints;
+  }
 }
 
 }  // namespace
