@@ -1,8 +1,10 @@
 # Splits a tree's sources by suffix: *_win.cpp are Windows bindings,
 # *_posix.cpp their counterparts elsewhere, main_*.cpp entry points; the rest
-# is the platform-free core.
+# is the platform-free core. summary/ is a program of its own (CapabilitySummary)
+# and stays out of the checker's libraries.
 function(cc_split_sources root core_var win_var posix_var)
   file(GLOB_RECURSE all CONFIGURE_DEPENDS ${root}/*.cpp)
+  list(FILTER all EXCLUDE REGEX "^${root}/summary/")
   set(core)
   set(win)
   set(posix)

@@ -13,7 +13,7 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
           wine wine64 wine32:i386 xvfb xauth
           libgl1-mesa-dri libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
           clang libclang-rt-14-dev libbenchmark-dev
-          binutils python3)
+          binutils python3 nlohmann-json3-dev libcli11-dev chromium)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386

@@ -4,11 +4,6 @@
 
 namespace cc {
 
-const char kDecodingHeading[] = "On-board GPU H.264 Decoding Capabilities:";
-const char kGpuDetailsHeading[] = "GPU details:";
-const char kEncodingHeading[] = "On-board GPU H.264 Encoding Capabilities:";
-const char kCameraHeading[] = "Camera Built-in H.264 Encoding Details:";
-
 namespace {
 
 struct Sections {
@@ -20,7 +15,7 @@ struct Sections {
 };
 
 void write_banner(ReportSection& summary) {
-  summary << "Capability Checker v" << 2 << '.' << 4 << '.' << 0 << '.' << 1233 << '\n' << '\n';
+  summary << texts::kBanner << 2 << '.' << 4 << '.' << 0 << '.' << 1233 << '\n' << '\n';
 }
 
 void run_checks(Sections& sections, VerdictFlags& flags, const CheckSet& checks) {
@@ -51,34 +46,36 @@ void run_checks(Sections& sections, VerdictFlags& flags, const CheckSet& checks)
 
 void assemble(Sections& sections, const VerdictFlags& flags, OsPlatform& os) {
   ReportSection& summary = sections.summary;
-  summary << "H.264 Encoding: " << encoding_verdict(flags);
-  summary << "H.264 Decoding: " << decoding_verdict(flags) << '\n';
+  summary << texts::kEncodingLabel << encoding_verdict(flags);
+  summary << texts::kDecodingLabel << decoding_verdict(flags) << '\n';
   summary << section_text(sections.encoding) << section_text(sections.decoding)
           << section_text(sections.gpu_details) << section_text(sections.camera);
-  summary << "Endpoint OS" << '\n' << "\t " << get_os_product_name(os) << '\n';
+  summary << texts::kEndpointOs << '\n' << texts::kOsIndent << get_os_product_name(os) << '\n';
 }
 
 }  // namespace
 
 std::string encoding_verdict(const VerdictFlags& flags) {
   if (flags.camera_uvc15)
-    return "\t Camera ( UVC 1.5 )\n";
+    return std::string(texts::kVerdictCameraUvc15) + "\n";
   if (flags.camera_uvc11)
-    return "\t Camera ( UVC 1.1 )\n";
+    return std::string(texts::kVerdictCameraUvc11) + "\n";
   if (!flags.encoder_available)
-    return "\t Software\n";
+    return std::string(texts::kVerdictSoftware) + "\n";
   if (flags.encoder_driver_supported)
-    return "\t Onboard hardware\n";
-  return "\t Software*\n"
-         "\t *Onboard encoding is supported by the GPU but a supported GPU driver version is not "
-         "installed\n";
+    return std::string(texts::kVerdictOnboard) + "\n";
+  return std::string(texts::kVerdictSoftwareDriver) + "\n" + texts::kVerdictFootnote + "\n";
 }
 
 std::string decoding_verdict(const VerdictFlags& flags) {
-  return flags.decoder_available ? "\t Onboard hardware\n" : "\t Software\n";
+  return std::string(flags.decoder_available ? texts::kVerdictOnboard : texts::kVerdictSoftware) +
+         "\n";
 }
 
-int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsPlatform& os,
+int run_checker(int argc,
+                const char* const* argv,
+                DriverPlatform& platform,
+                OsPlatform& os,
                 const CheckSet& checks) {
   std::string report_path;
   if (argc > 1 && argv[1])
@@ -90,8 +87,7 @@ int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsP
 
   const HRESULT hr = platform.co_initialize();
   if (FAILED(hr)) {
-    append_error(sections.summary, "%s: failed to intialized COM, error = %s", "main",
-                 hresult_message(hr).c_str());
+    append_error(sections.summary, texts::kComInitFailed, "main", hresult_message(hr).c_str());
     sections.summary << '\n';
   } else {
     run_checks(sections, flags, checks);

@@ -8,6 +8,7 @@
 #include "platform/os_identity.h"
 #include "platform/com_types.h"
 #include "report/report_section.h"
+#include "report/report_texts.h"
 
 namespace cc {
 
@@ -45,17 +46,20 @@ class DriverPlatform {
   virtual void pause() = 0;
 };
 
-extern const char kDecodingHeading[];
-extern const char kGpuDetailsHeading[];
-extern const char kEncodingHeading[];
-extern const char kCameraHeading[];
+using texts::kCameraHeading;
+using texts::kDecodingHeading;
+using texts::kEncodingHeading;
+using texts::kGpuDetailsHeading;
 
 // The text after "H.264 Encoding: " / "H.264 Decoding: ", line ends included.
 std::string encoding_verdict(const VerdictFlags& flags);
 std::string decoding_verdict(const VerdictFlags& flags);
 
 // The whole run; returns the exit status, which is always 0.
-int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsPlatform& os,
+int run_checker(int argc,
+                const char* const* argv,
+                DriverPlatform& platform,
+                OsPlatform& os,
                 const CheckSet& checks);
 
 }  // namespace cc

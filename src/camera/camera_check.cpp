@@ -4,6 +4,7 @@
 
 #include "platform/attribute_string.h"
 #include "report/com_error.h"
+#include "report/report_texts.h"
 
 namespace cc {
 namespace {
@@ -192,12 +193,10 @@ bool probe_uvc15(ReportSection& section, Activate& camera, MediaFoundation& mf) 
 }
 
 void write_camera_lines(ReportSection& section, const std::string& name, bool uvc15, bool uvc11) {
-  section << "\t" << (name.empty() ? "<Unknown camera>" : name)
-          << (uvc15 || uvc11 ? " - Has built-in H.264 encoding"
-                             : " - Does not have built-in H.264 encoding")
-          << "\n";
-  section << "\t\tUVC 1.5 acceleration is " << (uvc15 ? "" : "not ") << "supported\n";
-  section << "\t\tUVC 1.1 acceleration is " << (uvc11 ? "" : "not ") << "supported\n";
+  section << "\t" << (name.empty() ? texts::kUnknownCamera : name)
+          << (uvc15 || uvc11 ? texts::kCameraHasH264 : texts::kCameraNoH264) << "\n";
+  section << texts::kUvc15Line << (uvc15 ? "" : texts::kUvcNot) << texts::kUvcSupported << "\n";
+  section << texts::kUvc11Line << (uvc11 ? "" : texts::kUvcNot) << texts::kUvcSupported << "\n";
 }
 
 // The camera's own UVC 1.1 result decides the C920 note, so one camera's
@@ -218,8 +217,7 @@ void report_camera(ReportSection& section,
   camera_uvc15 = camera_uvc15 || uvc15;
   const UsbIds ids = parse_usb_ids(link);
   if (uvc11 && ids.vendor == kC920Vendor && ids.product == kC920Product) {
-    section << "\t\tThe Logitech C920 camera can be enabled for UVC 1.1 with the correct drivers "
-               "installed and a registry key change. See release notes for details.\n";
+    section << texts::kC920Note << "\n";
     return;
   }
   camera_uvc11 = camera_uvc11 || uvc11;
@@ -285,15 +283,15 @@ bool probe_camera_codec_api(ReportSection& section, Activate& camera, MediaFound
   }
   CodecValue value(mf);
   if (FAILED(value.set(*codec, kRateControlMode, 0))) {
-    append_info(section, "Constant Bitrate Mode is not supported");
+    append_info(section, "%s", texts::kNoConstantBitrate);
     return false;
   }
   if (!set_either(value, *codec, kVideoUsage, 1, 2)) {
-    section << "UCConfig mode is not configurable\n";
+    section << texts::kUcConfigNotConfigurable << "\n";
     return false;
   }
   if (!set_either(value, *codec, kTemporalLayerCount, 2, 3)) {
-    section << "Temporal scalability is not supported\n";
+    section << texts::kCameraNoTemporalScalability << "\n";
     return false;
   }
   return true;
@@ -386,7 +384,7 @@ void check_uvc11_camera_capability(ReportSection& section,
     return;
   }
   if (cameras.empty()) {
-    section << "\tThere are no video capture devices\n";
+    section << texts::kNoCameras << "\n";
     return;
   }
   for (auto& camera : cameras) {

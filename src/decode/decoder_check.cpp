@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "report/com_error.h"
+#include "report/report_texts.h"
 
 namespace cc {
 namespace {
@@ -27,10 +28,10 @@ const GUID kModeH264E = {0x1b81be68,
                          0x11d3,
                          {0xb9, 0x84, 0x00, 0xc0, 0x4f, 0x2e, 0x73, 0xc5}};
 
-const char kUnknownGpuName[] = "<Unknown GPU name>";
-const char kSupported[] = " - Supported";
-const char kNoHardware[] = " - No video decoding hardware";
-const char kNoSuitableH264[] = " - No suitable H.264 hardware decoding";
+using texts::kUnknownGpuName;
+const char* const kSupported = texts::kDecodeSupported;
+const char* const kNoHardware = texts::kDecodeNoHardware;
+const char* const kNoSuitableH264 = texts::kDecodeNoSuitableH264;
 
 // A call that claims success but hands out no object is treated as failing,
 // so that a misbehaving driver cannot make the probe dereference null.
@@ -56,8 +57,8 @@ std::string adapter_name(ReportSection& section, Direct3D& d3d, std::uint32_t ad
   if (SUCCEEDED(hr))
     return description;
   // Ended like every other line, so the result line does not run on after it.
-  section << "\t<Error: Couldn't define GPU name. Error: " << static_cast<std::int32_t>(hr)
-          << ">\n";
+  section << texts::kGpuNameErrorPrefix << static_cast<std::int32_t>(hr)
+          << texts::kGpuNameErrorSuffix << "\n";
   return kUnknownGpuName;
 }
 

@@ -4,6 +4,7 @@
 #include "encode/encoder_constants.h"
 #include "encode/encoder_probes.h"
 #include "report/com_error.h"
+#include "report/report_texts.h"
 
 namespace cc {
 namespace {
@@ -49,17 +50,17 @@ void write_encoder_line(ReportSection& section,
                         const AdapterMatch& match,
                         Verdicts& verdicts) {
   const bool usable = check_encoder_io_media_types(section, &encoder, mf);
-  section << "\t" << (name.empty() ? std::string("<Unknown device name>") : name);
+  section << "\t" << (name.empty() ? std::string(texts::kUnknownEncoderName) : name);
   if (usable && match.supported) {
     verdicts.available = true;
     verdicts.driver_supported = true;
-    section << " - Supported\n";
+    section << texts::kEncoderSupported << "\n";
   } else if (usable) {
     verdicts.available = true;
-    section << " - Not supported\n";
+    section << texts::kEncoderNotSupported << "\n";
     append_info(section, "%s", match.reason.c_str());
   } else {
-    section << " - Not supported\n";
+    section << texts::kEncoderNotSupported << "\n";
   }
 }
 
@@ -77,7 +78,7 @@ void check_encoder(ReportSection& section,
       match_adapter(section, vendor, enumerate_video_cards, check_video_card_support);
   run_guarded(section, "check_encoder_io_media_types",
               [&] { write_encoder_line(section, encoder, mf, name, match, verdicts); });
-  run_guarded(section, "check_codec_capabilities",
+  run_guarded(section, texts::kFeatureProbeStep,
               [&] { check_codec_capabilities(section, &encoder, mf); });
   encoder.shutdown_object();
 }
@@ -118,7 +119,7 @@ void check_hardware_encoder_capability(ReportSection& section,
     return;
   }
   if (encoders.empty()) {
-    section << "\tThere are no hardware H.264 encoders\n";
+    section << texts::kNoEncoders << "\n";
     return;
   }
   Verdicts verdicts{encoder_available, encoder_driver_supported};

@@ -5,6 +5,7 @@
 
 #include "encode/encoder_constants.h"
 #include "report/com_error.h"
+#include "report/report_texts.h"
 
 namespace cc {
 namespace {
@@ -98,7 +99,7 @@ void probe_frame_sizes(MediaTypeProbe& probe) {
     return;
   for (const FrameSize& size : kFrameSizes)
     run_guarded(probe.section, "in resolutions", [&] { try_frame_size(probe, *type, size); });
-  probe.section << "\t\tSupports output resolutions: " << probe.accepted << "\n";
+  probe.section << texts::kResolutions << probe.accepted << "\n";
   probe.result = true;
 }
 
@@ -108,13 +109,9 @@ struct FeatureProbe {
 };
 
 const FeatureProbe kFeatureProbes[] = {
-    {kCodecLowLatencyMode,
-     "Low latency mode is not supported (supported only from Windows 8 with a proper driver "
-     "version)"},
-    {kCodecMaxNumRefFrame,
-     "Reference frame number configuration is not supported (supported only from Windows 8.1 "
-     "with a proper driver version)"},
-    {kCodecTemporalLayerCount, "Temporal scalability is not supported"},
+    {kCodecLowLatencyMode, texts::kNoLowLatency},
+    {kCodecMaxNumRefFrame, texts::kNoMaxRefFrames},
+    {kCodecTemporalLayerCount, texts::kNoTemporalScalability},
 };
 
 void probe_features(ReportSection& section, CodecApi& codec, MediaFoundation& mf) {
@@ -131,7 +128,7 @@ void probe_features(ReportSection& section, CodecApi& codec, MediaFoundation& mf
   value.vt = Variant::kUi4;
   value.ulVal = 2;
   if (FAILED(codec.set_value(kCodecTemporalLayerCount, &value)))
-    append_info(section, "Temporal layers count is not configurable");
+    append_info(section, "%s", texts::kLayersNotConfigurable);
   mf.variant_clear(&value);
 }
 

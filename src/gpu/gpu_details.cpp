@@ -1,10 +1,11 @@
 #include "gpu/gpu_details.h"
+#include "report/report_texts.h"
 
 namespace cc {
 
 void list_video_card(ReportSection& section, const VideoCardInfo& card) {
-  section << "\tName=" << card.name << '\n';
-  section << "\tDriver=" << card.driverVersion << '\n';
+  section << texts::kAdapterName << card.name << '\n';
+  section << texts::kAdapterDriver << card.driverVersion << '\n';
   section << '\n';
 }
 

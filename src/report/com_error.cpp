@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "report/fault_guard.h"
+#include "report/report_texts.h"
 
 namespace cc {
 namespace {
@@ -75,7 +76,8 @@ void raise_com_error(HRESULT hr) {
   throw ComError(hr);
 }
 
-void run_guarded(ReportSection& section, const std::string& name,
+void run_guarded(ReportSection& section,
+                 const std::string& name,
                  const std::function<void()>& operation) {
   try {
     if (g_fault_guard)
@@ -85,15 +87,14 @@ void run_guarded(ReportSection& section, const std::string& name,
   } catch (const ComError& error) {
     const std::optional<std::string> description = error.error_description();
     const int last_error = last_error_code();
-    append_error(section, "%s catch com error: %s. Description: %s. LastError: %d", name.c_str(),
-                 error.error_message(), description ? description->c_str() : "(null)", last_error);
+    append_error(section, texts::kGuardComError, name.c_str(), error.error_message(),
+                 description ? description->c_str() : "(null)", last_error);
   } catch (const std::exception& error) {
     const int last_error = last_error_code();
-    append_error(section, "%s catch std::exception: %s. LastError: %d", name.c_str(), error.what(),
-                 last_error);
+    append_error(section, texts::kGuardStdException, name.c_str(), error.what(), last_error);
   } catch (...) {
     const int last_error = last_error_code();
-    append_error(section, "%s catch undefined exception! LastError: %d", name.c_str(), last_error);
+    append_error(section, texts::kGuardUndefined, name.c_str(), last_error);
   }
 }
 

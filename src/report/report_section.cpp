@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include "report/report_texts.h"
 
 namespace cc {
 namespace {
@@ -9,13 +10,12 @@ namespace {
 constexpr std::size_t kMessageBufferSize = 4096;
 
 CC_PRINTF_FORMAT(3, 0)
-void append_message_v(ReportSection& section, const char* level, const char* format,
-                      va_list args) {
+void append_message_v(ReportSection& section, const char* level, const char* format, va_list args) {
   char text[kMessageBufferSize];
   int written = std::vsnprintf(text, sizeof(text), format, args);
   if (written < 0)
     text[0] = '\0';  // an encoding error leaves the text empty, not undefined
-  section << "\t\t*** " << level << ": " << text << '\n';
+  section << texts::kMessagePrefix << level << texts::kLevelSeparator << text << '\n';
 }
 
 }  // namespace
@@ -38,14 +38,14 @@ void append_message(ReportSection& section, const char* level, const char* forma
 void append_error(ReportSection& section, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  append_message_v(section, "Error", format, args);
+  append_message_v(section, texts::kLevelError, format, args);
   va_end(args);
 }
 
 void append_info(ReportSection& section, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  append_message_v(section, "Info", format, args);
+  append_message_v(section, texts::kLevelInfo, format, args);
   va_end(args);
 }
 

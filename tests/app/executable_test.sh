@@ -6,7 +6,8 @@ set -u
 : "${CC_ARCH:=x64}"
 : "${CC_SOURCE_DIR:=$(cd "$(dirname "$0")/../.." && pwd)}"
 : "${CC_DIST_DIR:=$CC_SOURCE_DIR/dist}"
-exe=$CC_DIST_DIR/$CC_ARCH/CapabilityChecker.exe
+# CC_EXE_NAME picks the program (CapabilityChecker or CapabilitySummary).
+exe=$CC_DIST_DIR/$CC_ARCH/${CC_EXE_NAME:-CapabilityChecker}.exe
 allow=$CC_SOURCE_DIR/tests/app/windows7_imports.txt
 if [ "$CC_ARCH" = x64 ]; then objdump=x86_64-w64-mingw32-objdump; else objdump=i686-w64-mingw32-objdump; fi
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/report_round_trip.h"
 #include "support/scripted_machine.h"
 
 namespace cc {
@@ -251,6 +252,7 @@ TEST(FaultSweepTest, EveryCallFailingOrThrowingCostsOnlyItsLine) {
       EXPECT_EQ(run.status, 0) << what;
       EXPECT_EQ(run.live_objects, 0) << what << ": platform objects left alive";
       expect_frame(run.report, what);
+      EXPECT_TRUE(testing::report_round_trips(run.report)) << what << "\n" << run.report;
       if (throws) {
         const std::string line =
             "\t\t*** Error: " + guard_for_throw(call) + " catch com error: " + kText;

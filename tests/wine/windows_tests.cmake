@@ -52,3 +52,8 @@ endif()
 
 add_test(NAME executable_${CC_ARCH} COMMAND bash ${PROJECT_SOURCE_DIR}/tests/app/executable_test.sh)
 set_tests_properties(executable_${CC_ARCH} PROPERTIES ENVIRONMENT "${CC_WINE_ENV}")
+
+add_test(NAME executable_summary_${CC_ARCH}
+         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/app/executable_test.sh)
+set_tests_properties(executable_summary_${CC_ARCH} PROPERTIES
+                     ENVIRONMENT "${CC_WINE_ENV};CC_EXE_NAME=CapabilitySummary")

@@ -1,0 +1,82 @@
+#include "summary/csv_output.h"
+
+#include <functional>
+#include <vector>
+
+#include "summary/fleet.h"
+
+namespace cc::summary {
+namespace {
+
+template <typename Item>
+std::string joined(const std::vector<Item>& items,
+                   const std::function<std::string(const Item&)>& text) {
+  std::string cell;
+  for (const Item& item : items) {
+    if (!cell.empty())
+      cell += kItemSeparator;
+    cell += text(item);
+  }
+  return cell;
+}
+
+std::string encoder_text(const Encoder& encoder) {
+  if (encoder.supported)
+    return encoder.name + " (supported)";
+  return encoder.name +
+         (encoder.reason.empty() ? " (not supported)" : " (not supported: " + encoder.reason + ")");
+}
+
+std::string camera_text(const Camera& camera) {
+  if (camera.uvc15)
+    return camera.name + " (UVC 1.5)";
+  if (camera.uvc11)
+    return camera.name + " (UVC 1.1)";
+  return camera.name + (camera.h264 ? " (H.264)" : " (no H.264)");
+}
+
+}  // namespace
+
+std::string csv_cell(const std::string& text) {
+  std::string cell = text;
+  if (!cell.empty() && std::string("=+-@\t\r").find(cell[0]) != std::string::npos)
+    cell.insert(0, 1, '\'');
+  if (cell.find_first_of(",\"\r\n") == std::string::npos)
+    return cell;
+  std::string quoted = "\"";
+  for (char c : cell) {
+    if (c == '"')
+      quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+void write_csv_header(std::ostream& out) {
+  out << kCsvHeader << "\r\n";
+}
+
+std::vector<std::string> endpoint_cells(const Endpoint& e) {
+  return {e.endpoint,
+          e.os,
+          verdict_name(e.encoding),
+          verdict_name(e.decoding),
+          joined<Adapter>(e.adapters, [](const Adapter& a) { return a.name; }),
+          joined<Adapter>(e.adapters, [](const Adapter& a) { return a.driver; }),
+          joined<Encoder>(e.encoders, encoder_text),
+          joined<Camera>(e.cameras, camera_text),
+          std::to_string(e.errors.size())};
+}
+
+void write_csv_row(std::ostream& out, const Endpoint& e) {
+  bool first = true;
+  for (const std::string& cell : endpoint_cells(e)) {
+    if (!first)
+      out << ',';
+    out << csv_cell(cell);
+    first = false;
+  }
+  out << "\r\n";
+}
+
+}  // namespace cc::summary

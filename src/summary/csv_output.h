@@ -1,0 +1,29 @@
+// The endpoint table as CSV (RFC 4180), one row per endpoint.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "summary/endpoint.h"
+
+namespace cc::summary {
+
+inline constexpr char kCsvHeader[] =
+    "endpoint,os,encoding,decoding,adapters,drivers,encoders,cameras,errors";
+
+// One cell: a leading =, +, -, @, tab or carriage return gets a "'" in front
+// so that a spreadsheet shows it instead of running it as a formula; then
+// quoted when it holds a comma, quote, CR or LF.
+std::string csv_cell(const std::string& text);
+
+// The row's texts in header order, before quoting (the HTML table shows them too).
+std::vector<std::string> endpoint_cells(const Endpoint& endpoint);
+
+void write_csv_header(std::ostream& out);
+void write_csv_row(std::ostream& out, const Endpoint& endpoint);
+
+// Several items in one cell are joined by this.
+inline constexpr char kItemSeparator[] = " | ";
+
+}  // namespace cc::summary

@@ -1,0 +1,59 @@
+// One endpoint as its report describes it: the rows that CapabilitySummary
+// keeps for each report it reads.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cc::summary {
+
+struct Encoder {
+  std::string name;
+  bool supported = false;
+  std::string reason;  // the Info line that says why a usable encoder is refused
+  std::optional<std::string> resolutions;  // absent when the probe ended before listing them
+  std::vector<std::string> info;           // the features it lacks
+};
+
+struct Decoder {
+  std::string adapter;
+  std::string result;  // "Supported", "No video decoding hardware", ...
+};
+
+struct Adapter {
+  std::string name;
+  std::string driver;
+};
+
+struct Camera {
+  std::string name;
+  bool h264 = false;
+  bool uvc15 = false;
+  bool uvc11 = false;
+  bool c920_note = false;
+  std::vector<std::string> notes;  // probe lines written before its own lines, untabbed
+};
+
+struct Endpoint {
+  std::string endpoint;  // the file name without extension, or its relative path
+  std::string file;
+  std::string checker_version;
+  std::string os;
+  std::string encoding;  // the verdict after the tab: "Software*", "Onboard hardware", ...
+  std::string decoding;
+  bool footnote = false;
+  bool checks_ran = false;  // the section headings are there (not when COM failed)
+  bool no_encoders = false;
+  bool no_cameras = false;
+  std::vector<Encoder> encoders;
+  std::vector<Decoder> decoders;
+  std::vector<Adapter> adapters;
+  std::vector<Camera> cameras;
+  // Lines below are kept as written, less their leading tabs.
+  std::vector<std::string> errors;        // every Error line
+  std::vector<std::string> infos;         // Info and plain lines that belong to no item
+  std::vector<std::string> unrecognised;  // lines the parser could not place
+};
+
+}  // namespace cc::summary

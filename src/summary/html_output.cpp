@@ -1,0 +1,194 @@
+#include "summary/html_output.h"
+
+#include <algorithm>
+
+#include "summary/csv_output.h"
+
+namespace cc::summary {
+namespace {
+
+const char kStyle[] =
+    "body{font:14px/1.4 system-ui,sans-serif;margin:24px;color:#1b1b1b}"
+    "h1{font-size:22px}h2{font-size:17px;margin-top:28px}"
+    "table{border-collapse:collapse;margin:8px 0}"
+    "th,td{border:1px solid #c8c8c8;padding:3px 8px;text-align:left;vertical-align:top}"
+    "th{background:#eef1f5}td.n{text-align:right}"
+    ".charts{display:flex;flex-wrap:wrap;gap:24px}"
+    ".chart text{font:12px system-ui,sans-serif}.note{color:#555}";
+
+constexpr int kBarHeight = 22;
+constexpr int kLabelWidth = 470;
+// Longer labels are cut with an ellipsis; the bar's title has them whole.
+constexpr std::size_t kLabelChars = 72;
+constexpr int kBarWidth = 260;
+
+std::string shortened(const std::string& label) {
+  if (label.size() <= kLabelChars)
+    return label;
+  std::size_t cut = kLabelChars - 1;
+  while (cut > 0 && (static_cast<unsigned char>(label[cut]) & 0xC0) == 0x80)
+    --cut;  // not inside a UTF-8 sequence
+  return label.substr(0, cut) + "\xE2\x80\xA6";
+}
+
+// One horizontal bar per entry, the count written beside it.
+void write_chart(std::ostream& out,
+                 const std::string& id,
+                 const std::string& title,
+                 const std::vector<std::pair<std::string, int>>& entries) {
+  int top = 1;
+  for (const auto& entry : entries)
+    top = std::max(top, entry.second);
+  const int height = static_cast<int>(entries.size()) * kBarHeight + 8;
+  out << "<figure><figcaption>" << html_escape(title) << "</figcaption>\n"
+      << "<svg class=\"chart\" id=\"" << id << "\" xmlns=\"http://www.w3.org/2000/svg\" width=\""
+      << kLabelWidth + kBarWidth + 70 << "\" height=\"" << height << "\">\n";
+  int y = 4;
+  for (const auto& [label, count] : entries) {
+    const int width = std::max(1, count * kBarWidth / top);
+    out << "<g class=\"bar\" data-label=\"" << html_escape(label) << "\" data-count=\"" << count
+        << "\"><title>" << html_escape(label) << ": " << count << "</title>"
+        << "<text x=\"0\" y=\"" << y + 15 << "\">" << html_escape(shortened(label)) << "</text>"
+        << "<rect x=\"" << kLabelWidth << "\" y=\"" << y << "\" width=\"" << width << "\" height=\""
+        << kBarHeight - 6 << "\" fill=\"#3b6ea8\"/>"
+        << "<text class=\"count\" x=\"" << kLabelWidth + width + 6 << "\" y=\"" << y + 15 << "\">"
+        << count << "</text></g>\n";
+    y += kBarHeight;
+  }
+  out << "</svg></figure>\n";
+}
+
+std::string seen_list(const std::map<std::string, int>& seen) {
+  std::string text;
+  for (const auto& [name, count] : seen)
+    text += (text.empty() ? "" : "<br>") + html_escape(name) + " (" + std::to_string(count) + ")";
+  return text;
+}
+
+void write_blockers(std::ostream& out, const std::vector<Blocker>& blockers) {
+  out << "<h2>What blocks hardware encoding</h2>\n";
+  if (blockers.empty()) {
+    out << "<p>Nothing: every endpoint encodes in hardware.</p>\n";
+    return;
+  }
+  out << "<table id=\"blockers\"><tr><th>Reason</th><th>Endpoints</th><th>Adapters "
+         "(endpoints)</th><th>Driver versions seen (endpoints)</th></tr>\n";
+  for (const Blocker& b : blockers)
+    out << "<tr><td>" << html_escape(b.reason) << "</td><td class=\"n\">" << b.endpoints
+        << "</td><td>" << seen_list(b.adapters) << "</td><td>" << seen_list(b.drivers)
+        << "</td></tr>\n";
+  out << "</table>\n";
+}
+
+void write_unreadable(std::ostream& out, const std::vector<Unreadable>& unreadable) {
+  out << "<h2>Files not read (" << unreadable.size() << ")</h2>\n";
+  if (unreadable.empty())
+    return;
+  out << "<table id=\"unreadable\"><tr><th>File</th><th>Reason</th></tr>\n";
+  for (const Unreadable& file : unreadable)
+    out << "<tr><td>" << html_escape(file.file) << "</td><td>" << html_escape(file.reason)
+        << "</td></tr>\n";
+  out << "</table>\n";
+}
+
+}  // namespace
+
+std::string html_escape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+void HtmlPage::add(const Endpoint& endpoint) {
+  ++endpoints_;
+  if (endpoints_ <= kHtmlTableLimit)
+    rows_.push_back(endpoint_cells(endpoint));
+  if (!endpoint.errors.empty() && ++with_errors_ <= kHtmlTableLimit)
+    error_rows_.push_back({endpoint.endpoint, endpoint.errors});
+}
+
+void HtmlPage::write_error_rows(std::ostream& out) const {
+  out << "<h2>Endpoints with Error lines (" << with_errors_ << ")</h2>\n";
+  if (with_errors_ > kHtmlTableLimit)
+    out << "<p class=\"note\">The first " << kHtmlTableLimit
+        << " are listed; the CSV counts them for every endpoint (column errors).</p>\n";
+  if (error_rows_.empty())
+    return;
+  out << "<table id=\"errors\"><tr><th>Endpoint</th><th>Error lines</th></tr>\n";
+  for (const ErrorRow& row : error_rows_) {
+    out << "<tr><td>" << html_escape(row.endpoint) << "</td><td>";
+    for (std::size_t i = 0; i < row.errors.size(); ++i)
+      out << (i ? "<br>" : "") << html_escape(row.errors[i]);
+    out << "</td></tr>\n";
+  }
+  out << "</table>\n";
+}
+
+void HtmlPage::write_table(std::ostream& out) const {
+  out << "<h2>Endpoints (" << endpoints_ << ")</h2>\n";
+  if (endpoints_ > kHtmlTableLimit) {
+    out << "<p class=\"note\" id=\"table-in-csv\">" << endpoints_ << " endpoints are more than "
+        << kHtmlTableLimit << ": the full table is in the CSV output (--csv).</p>\n";
+    return;
+  }
+  out << "<table id=\"endpoints\"><tr>";
+  std::string header = kCsvHeader;
+  for (std::size_t at = 0; at != std::string::npos;) {
+    const std::size_t comma = header.find(',', at);
+    out << "<th>" << header.substr(at, comma == std::string::npos ? comma : comma - at) << "</th>";
+    at = comma == std::string::npos ? comma : comma + 1;
+  }
+  out << "</tr>\n";
+  for (const std::vector<std::string>& row : rows_) {
+    out << "<tr>";
+    for (const std::string& cell : row)
+      out << "<td>" << html_escape(cell) << "</td>";
+    out << "</tr>\n";
+  }
+  out << "</table>\n";
+}
+
+void HtmlPage::write(std::ostream& out, const FleetTotals& totals) const {
+  out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
+      << "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+         "style-src 'unsafe-inline'\">\n"
+      << "<title>H.264 capability of " << totals.endpoints() << " endpoints</title>\n"
+      << "<style>" << kStyle << "</style></head><body>\n"
+      << "<h1>H.264 capability: " << totals.endpoints()
+      << " endpoints</h1>\n<div class=\"charts\">\n";
+  write_chart(out, "chart-encoding", "H.264 encoding", totals.encoding());
+  write_chart(out, "chart-decoding", "H.264 decoding", totals.decoding());
+  std::vector<std::pair<std::string, int>> blocker_counts;
+  for (const Blocker& blocker : totals.blockers())
+    blocker_counts.emplace_back(blocker.reason, blocker.endpoints);
+  write_chart(out, "chart-blockers", "Blockers of hardware encoding (endpoints)", blocker_counts);
+  out << "</div>\n";
+  write_blockers(out, totals.blockers());
+  write_error_rows(out);
+  write_table(out);
+  write_unreadable(out, totals.unreadable());
+  out << "</body></html>\n";
+}
+
+}  // namespace cc::summary

@@ -1,0 +1,40 @@
+// The fleet as one self-contained HTML page: inline style and SVG charts,
+// no script, nothing fetched; every text from a report is escaped.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "summary/endpoint.h"
+#include "summary/fleet.h"
+
+namespace cc::summary {
+
+// Past this many endpoints the page leaves the full table (and the list of
+// endpoints with Error lines) to the CSV, so that it stays quick to open.
+inline constexpr int kHtmlTableLimit = 5000;
+
+std::string html_escape(const std::string& text);
+
+class HtmlPage {
+ public:
+  // Keeps what the page shows of the endpoint, up to the table limit.
+  void add(const Endpoint& endpoint);
+  void write(std::ostream& out, const FleetTotals& totals) const;
+
+ private:
+  void write_error_rows(std::ostream& out) const;
+  void write_table(std::ostream& out) const;
+
+  struct ErrorRow {
+    std::string endpoint;
+    std::vector<std::string> errors;
+  };
+  std::vector<std::vector<std::string>> rows_;
+  std::vector<ErrorRow> error_rows_;
+  int endpoints_ = 0;
+  int with_errors_ = 0;
+};
+
+}  // namespace cc::summary

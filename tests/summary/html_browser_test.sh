@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The summary's HTML page in a real browser: headless Chromium renders a
+# generated fleet (one endpoint with markup in its names) to a screenshot and
+# to its DOM; check_html_page.py checks charts, loads and escaping.
+#   html_browser_test.sh SUMMARY_EXECUTABLE WORK_DIR
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+summary=$1
+work=$2
+command -v chromium >/dev/null || { echo "chromium is missing (scripts/setup.sh installs it)"; exit 1; }
+rm -rf "$work"
+mkdir -p "$work"
+python3 "$root/bench/generate_reports.py" 400 "$work/reports" --hostile --seed 7
+status=0
+"$summary" --json "$work/fleet.json" --html "$work/fleet.html" "$work/reports" \
+  > "$work/summary.txt" 2> "$work/stderr.txt" || status=$?
+# Every hundredth generated file is not a report.
+[ "$status" -eq 1 ] || { echo "exit status $status, expected 1"; exit 1; }
+
+browser=(chromium --headless --no-sandbox --disable-gpu --no-first-run
+         --disable-background-networking --disable-component-update --disable-sync
+         --disable-extensions --user-data-dir="$work/profile" --window-size=1280,1800)
+page="file://$work/fleet.html"
+"${browser[@]}" --screenshot="$work/screenshot.png" --log-net-log="$work/net.json" "$page" \
+  > "$work/chromium.log" 2>&1
+"${browser[@]}" --dump-dom "$page" > "$work/dom.html" 2>> "$work/chromium.log"
+python3 "$here/check_html_page.py" "$work"
+echo "screenshot: $work/screenshot.png"

@@ -1,0 +1,186 @@
+// Reading reports back: every kind of line the checker writes, the forms a
+// report takes on its way to the collection folder, and what is not one.
+#include "summary/report_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "summary/json_output.h"
+
+namespace cc::summary {
+namespace {
+
+// One endpoint with a line of every kind, in the order the checker writes
+// them, including a crash guard line and a watchdog line.
+const char kFullReport[] =
+    "Capability Checker v2.4.0.1233\n"
+    "\n"
+    "H.264 Encoding: \t Software*\n"
+    "\t *Onboard encoding is supported by the GPU but a supported GPU driver version is not "
+    "installed\n"
+    "H.264 Decoding: \t Software\n"
+    "\n"
+    "On-board GPU H.264 Encoding Capabilities:\n"
+    "\n"
+    "\t\tSupports output resolutions: 320x180, 640x360\n"
+    "\tIntel(R) Quick Sync Video H.264 Encoder MFT - Not supported\n"
+    "\t\t*** Info: Intel graphics card not supported by driver version\n"
+    "\t\t*** Info: Temporal scalability is not supported\n"
+    "\t\t*** Error: check_codec_capabilities catch undefined exception! LastError: 5\n"
+    "\t\t*** Error: Failed to check encoder input media type (error = Unknown error 0x80070005)!\n"
+    "\t - Not supported\n"
+    "\t\t*** Info: Low latency mode is not supported (supported only from Windows 8 with a "
+    "proper driver version)\n"
+    "\t\t*** Error: check_hardware_encoder_capability did not answer within 30 seconds!\n"
+    "\n"
+    "On-board GPU H.264 Decoding Capabilities:\n"
+    "\n"
+    "\t<Error: Couldn't define GPU name. Error: -2147024891>\n"
+    "\t<Unknown GPU name> - No video decoding hardware\n"
+    "\n"
+    "GPU details:\n"
+    "\n"
+    "\tName=Intel(R) HD Graphics 4600\n"
+    "\tDriver=9.18.10.3222\n"
+    "\n"
+    "Camera Built-in H.264 Encoding Details:\n"
+    "\n"
+    "\t\t*** Info: Constant Bitrate Mode is not supported\n"
+    "UCConfig mode is not configurable\n"
+    "\tLogitech HD Pro Webcam C920 - Has built-in H.264 encoding\n"
+    "\t\tUVC 1.5 acceleration is not supported\n"
+    "\t\tUVC 1.1 acceleration is supported\n"
+    "\t\tThe Logitech C920 camera can be enabled for UVC 1.1 with the correct drivers installed "
+    "and a registry key change. See release notes for details.\n"
+    "\n"
+    "Endpoint OS\n"
+    "\t Windows 7 Professional\n";
+
+TEST(ReportParserTest, KnowsEveryLine) {
+  const ParseOutcome parsed = parse_report(kFullReport);
+  ASSERT_TRUE(parsed.endpoint) << parsed.reason;
+  const Endpoint& e = *parsed.endpoint;
+  EXPECT_EQ(e.unrecognised, std::vector<std::string>{});
+  EXPECT_EQ(e.checker_version, "2.4.0.1233");
+  EXPECT_EQ(e.encoding, "\t Software*");
+  EXPECT_TRUE(e.footnote);
+  EXPECT_EQ(e.decoding, "\t Software");
+  EXPECT_EQ(e.os, "Windows 7 Professional");
+  ASSERT_EQ(e.encoders.size(), 2u);
+  EXPECT_EQ(e.encoders[0].resolutions, "320x180, 640x360");
+  EXPECT_EQ(e.encoders[0].reason, "Intel graphics card not supported by driver version");
+  EXPECT_EQ(e.encoders[0].info, std::vector<std::string>{"Temporal scalability is not supported"});
+  // The second encoder's probe failed: no resolutions, no reason, its
+  // feature line is its own and not the first encoder's.
+  EXPECT_EQ(e.encoders[1].name, "");
+  EXPECT_EQ(e.encoders[1].resolutions, std::nullopt);
+  EXPECT_EQ(e.encoders[1].reason, "");
+  EXPECT_EQ(e.encoders[1].info.size(), 1u);
+  ASSERT_EQ(e.decoders.size(), 1u);
+  EXPECT_EQ(e.decoders[0].adapter, "<Unknown GPU name>");
+  EXPECT_EQ(e.decoders[0].result, "No video decoding hardware");
+  ASSERT_EQ(e.adapters.size(), 1u);
+  EXPECT_EQ(e.adapters[0].driver, "9.18.10.3222");
+  ASSERT_EQ(e.cameras.size(), 1u);
+  const Camera& c920 = e.cameras[0];
+  EXPECT_TRUE(c920.h264 && !c920.uvc15 && c920.uvc11 && c920.c920_note);
+  EXPECT_EQ(c920.notes,
+            (std::vector<std::string>{"*** Info: Constant Bitrate Mode is not supported",
+                                      "UCConfig mode is not configurable"}));
+  EXPECT_EQ(e.errors, (std::vector<std::string>{
+                          "*** Error: check_codec_capabilities catch undefined exception! "
+                          "LastError: 5",
+                          "*** Error: Failed to check encoder input media type (error = Unknown "
+                          "error 0x80070005)!",
+                          "*** Error: check_hardware_encoder_capability did not answer within 30 "
+                          "seconds!",
+                          "<Error: Couldn't define GPU name. Error: -2147024891>"}));
+}
+
+std::string crlf(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return out;
+}
+
+// A report copied from a console, saved by an editor, or sent through a
+// Windows share reads the same as the checker's own file.
+TEST(ReportParserTest, ConsoleAndEditorFormsReadTheSame) {
+  const std::string plain = endpoint_json(*parse_report(kFullReport).endpoint);
+  const std::string forms[] = {
+      crlf(kFullReport),
+      "\xEF\xBB\xBF" + crlf(kFullReport),
+      std::string(kFullReport) + "Press any key to continue . . . ",
+      crlf(kFullReport) + "Press any key to continue . . . \r\n\r\n",
+  };
+  for (const std::string& form : forms) {
+    const ParseOutcome parsed = parse_report(form);
+    ASSERT_TRUE(parsed.endpoint) << parsed.reason;
+    EXPECT_EQ(endpoint_json(*parsed.endpoint), plain);
+    EXPECT_TRUE(parsed.endpoint->unrecognised.empty());
+  }
+}
+
+// Names come in the endpoint's ANSI code page, the OS name in UTF-8; a line
+// that is not UTF-8 is read as Windows-1252, line by line.
+TEST(ReportParserTest, AnsiNamesBecomeUtf8) {
+  std::string report = kFullReport;
+  report.replace(report.find("Intel(R) HD Graphics 4600"), 25, "Caf\xE9 \x80\x99 GPU");
+  report.replace(report.find("Windows 7 Professional"), 22,
+                 "Windows 10 Pro f\xC3\xBCr Workstations");
+  const ParseOutcome parsed = parse_report(report);
+  ASSERT_TRUE(parsed.endpoint);
+  EXPECT_EQ(parsed.endpoint->adapters[0].name, "Caf\xC3\xA9 \xE2\x82\xAC\xE2\x84\xA2 GPU");
+  EXPECT_EQ(parsed.endpoint->os, "Windows 10 Pro f\xC3\xBCr Workstations");
+}
+
+struct Rejection {
+  const char* name;
+  std::string bytes;
+  const char* reason;
+};
+
+TEST(ReportParserTest, NonReportsAreRejectedWithTheirReason) {
+  const std::string full = kFullReport;
+  const Rejection cases[] = {
+      {"empty", "", kReasonEmpty},
+      {"only a byte-order mark", "\xEF\xBB\xBF", kReasonEmpty},
+      {"binary", std::string("Capability Checker v2\n\0\x01", 25), kReasonBinary},
+      {"UTF-16",
+       std::string("\xFF\xFE"
+                   "C\0a\0",
+                   6),
+       kReasonBinary},
+      {"other text", "Hello\nEndpoint OS\n\t Windows\n", kReasonNoBanner},
+      {"banner not first", "\n" + full, kReasonNoBanner},
+      {"cut before Endpoint OS", full.substr(0, full.find("Endpoint OS")), kReasonTruncated},
+      {"cut after Endpoint OS", full.substr(0, full.find("\t Windows 7")), kReasonTruncated},
+      {"larger than 1 MiB", full + std::string(kMaxReportBytes, ' '), kReasonTooLarge},
+  };
+  for (const Rejection& c : cases) {
+    const ParseOutcome parsed = parse_report(c.bytes);
+    EXPECT_FALSE(parsed.endpoint) << c.name;
+    EXPECT_EQ(parsed.reason, c.reason) << c.name;
+  }
+}
+
+// Every cut of a report, at every byte, is either a report or truncated.
+TEST(ReportParserTest, EveryPrefixIsReadOrCalledTruncated) {
+  const std::string full = kFullReport;
+  const std::size_t os_line = full.find("\t Windows 7");
+  const std::size_t banner = std::string("Capability Checker v").size();
+  for (std::size_t size = 1; size <= full.size(); ++size) {
+    const ParseOutcome parsed = parse_report(full.substr(0, size));
+    if (size < banner)
+      EXPECT_EQ(parsed.reason, kReasonNoBanner) << size;
+    else if (size < os_line + 2)  // the OS line's indent is there from os_line + 2 on
+      EXPECT_EQ(parsed.reason, kReasonTruncated) << size;
+    else
+      EXPECT_TRUE(parsed.endpoint) << size;
+  }
+}
+
+}  // namespace
+}  // namespace cc::summary

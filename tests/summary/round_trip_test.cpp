@@ -1,0 +1,71 @@
+// The checker's own reports, read back: every scripted machine's report
+// parses into exactly the verdicts and items that produced it.
+#include <gtest/gtest.h>
+
+#include "summary/report_parser.h"
+#include "support/report_round_trip.h"
+#include "support/scripted_machine.h"
+
+namespace cc {
+namespace {
+
+using testing::MachineShape;
+using testing::ScriptedMachine;
+
+struct ShapeCase {
+  const char* name;
+  MachineShape shape;
+  HRESULT co_initialize;
+};
+
+class RoundTripTest : public ::testing::TestWithParam<ShapeCase> {};
+
+TEST_P(RoundTripTest, ReportReadsBackExactly) {
+  ScriptedMachine machine(GetParam().shape);
+  machine.driver.co_initialize_result = GetParam().co_initialize;
+  machine.run();
+  EXPECT_TRUE(testing::report_round_trips(machine.driver.out)) << machine.driver.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ScriptedMachines,
+    RoundTripTest,
+    ::testing::Values(ShapeCase{"Empty", {0, 0, 0}, S_OK},
+                      ShapeCase{"IntelOnly", {1, 1, 1}, S_OK},
+                      ShapeCase{"Mixed", {2, 2, 2}, S_OK},
+                      ShapeCase{"NvidiaEncoderOnly", {2, 2, 0}, S_OK},
+                      ShapeCase{"Large", {16, 8, 8}, S_OK},
+                      ShapeCase{"ComFailed", {2, 2, 2}, static_cast<HRESULT>(0x80004005u)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The items of the baseline machine, spelled out rather than derived.
+TEST(RoundTripTest, BaselineItems) {
+  ScriptedMachine machine;
+  machine.run();
+  const summary::ParseOutcome parsed = summary::parse_report(machine.driver.out);
+  ASSERT_TRUE(parsed.endpoint) << parsed.reason;
+  const summary::Endpoint& e = *parsed.endpoint;
+  EXPECT_EQ(e.checker_version, "2.4.0.1233");
+  EXPECT_EQ(e.os, "Windows 10 Pro");
+  EXPECT_EQ(e.encoding, "\t Camera ( UVC 1.5 )");
+  EXPECT_EQ(e.decoding, "\t Onboard hardware");
+  ASSERT_EQ(e.encoders.size(), 2u);
+  EXPECT_EQ(e.encoders[0].name, "Intel(R) Quick Sync Video H.264 Encoder MFT");
+  EXPECT_TRUE(e.encoders[0].supported);
+  EXPECT_EQ(e.encoders[1].name, "NVIDIA H.264 Encoder MFT");
+  EXPECT_FALSE(e.encoders[1].supported);
+  EXPECT_EQ(e.encoders[1].reason, "NVIDIA graphics card not supported by VID");
+  EXPECT_EQ(e.encoders[1].info, std::vector<std::string>{"Temporal scalability is not supported"});
+  ASSERT_EQ(e.adapters.size(), 2u);
+  EXPECT_EQ(e.adapters[1].name, "NVIDIA GeForce GTX 1060 #1");
+  EXPECT_EQ(e.adapters[1].driver, "23.21.13.8813");
+  ASSERT_EQ(e.decoders.size(), 2u);
+  EXPECT_EQ(e.decoders[0].result, "Supported");
+  ASSERT_EQ(e.cameras.size(), 2u);
+  EXPECT_TRUE(e.cameras[0].uvc15);
+  EXPECT_TRUE(e.cameras[1].uvc11);
+  EXPECT_TRUE(e.errors.empty());
+}
+
+}  // namespace
+}  // namespace cc

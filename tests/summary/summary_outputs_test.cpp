@@ -1,0 +1,163 @@
+// CapabilitySummary end to end on a folder: exit status, text summary,
+// CSV, JSON and HTML, with a hostile name and a file that is no report.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "summary/csv_output.h"
+#include "summary/html_output.h"
+#include "summary/summary_run.h"
+#include "support/scripted_machine.h"
+
+namespace cc::summary {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(CsvCellTest, QuotesAndNeutralisesFormulas) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Intel(R) HD Graphics 530", "Intel(R) HD Graphics 530"},
+      {"a, b", "\"a, b\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"two\nlines", "\"two\nlines\""},
+      {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
+      {"+1", "'+1"},
+      {"-2", "'-2"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"\tx", "'\tx"},
+      {"\rx", "\"'\rx\""},
+      {"a=b", "a=b"},
+      {"", ""}};
+  for (const auto& [text, cell] : cases)
+    EXPECT_EQ(csv_cell(text), cell) << text;
+}
+
+std::string read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void write(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string machine_report(testing::MachineShape shape, const char* gpu_name = nullptr) {
+  testing::ScriptedMachine machine(shape);
+  if (gpu_name)
+    machine.adapters.devices[0].properties[kDeviceDescription] = testing::ansi(gpu_name);
+  machine.run();
+  return machine.driver.out;
+}
+
+class SummaryRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("summary_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  int run(std::vector<std::string> paths) {
+    SummaryOptions options{paths, (dir_ / "out.csv").string(), (dir_ / "out.json").string(),
+                           (dir_ / "out.html").string()};
+    return run_summary(options, out_, err_);
+  }
+
+  fs::path dir_;
+  std::ostringstream out_, err_;
+};
+
+TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
+  const fs::path reports = dir_ / "reports";
+  write(reports / "site1" / "PC-01.txt", machine_report({2, 2, 2}));
+  write(reports / "site2" / "PC-01.TXT", machine_report({1, 1, 0}));
+  write(reports / "PC-02.txt", machine_report({1, 0, 0}));
+  write(reports / "notes.txt", "minutes of the meeting\n");
+  write(reports / "image.png", std::string("\x89PNG\0", 5));
+  // A folder named with a trailing separator names its endpoints the same.
+  EXPECT_EQ(run({reports.string() + "/", (dir_ / "missing").string()}), kSomeNotRead);
+
+  const nlohmann::json json = nlohmann::json::parse(read(dir_ / "out.json"));
+  EXPECT_EQ(json["schema"], 1);
+  ASSERT_EQ(json["endpoints"].size(), 3u);
+  EXPECT_EQ(json["endpoints"][0]["endpoint"], "PC-02");
+  EXPECT_EQ(json["endpoints"][1]["endpoint"], "site1/PC-01.txt");  // names clash
+  EXPECT_EQ(json["endpoints"][2]["encoding"]["verdict"], "Onboard hardware");
+  EXPECT_EQ(json["endpoints"][0]["encoding"]["verdict"], "Software");
+  EXPECT_EQ(json["endpoints"][1]["encoders"][1]["reason"],
+            "NVIDIA graphics card not supported by VID");
+  ASSERT_EQ(json["unreadable"].size(), 2u);
+  EXPECT_EQ(json["unreadable"][0]["reason"], "not found");
+  EXPECT_EQ(json["unreadable"][1]["reason"], "no banner");
+
+  const std::string csv = read(dir_ / "out.csv");
+  EXPECT_EQ(csv.substr(0, csv.find("\r\n")), kCsvHeader);
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4);
+
+  const std::string text = out_.str();
+  EXPECT_NE(text.find("Endpoints read: 3\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("       1  Camera ( UVC 1.5 )\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("       1  No hardware H.264 encoder\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Files not read: 2"), std::string::npos) << text;
+  EXPECT_NE(err_.str().find("notes.txt: no banner\n"), std::string::npos) << err_.str();
+}
+
+TEST_F(SummaryRunTest, HostileNamesStayText) {
+  write(dir_ / "r" / "evil.txt", machine_report({1, 1, 0}, "<script>alert(1)</script>"));
+  EXPECT_EQ(run({(dir_ / "r").string()}), kAllRead) << err_.str();
+  const std::string html = read(dir_ / "out.html");
+  EXPECT_EQ(html.find("<script"), std::string::npos);
+  EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+  EXPECT_EQ(html.find("http://"),
+            html.find("http://www.w3.org/2000/svg"));  // the SVG namespace only
+}
+
+TEST_F(SummaryRunTest, OutputThatCannotBeCreatedIsAUsageError) {
+  write(dir_ / "r" / "a.txt", machine_report({1, 1, 1}));
+  SummaryOptions options;
+  options.paths = {(dir_ / "r").string()};
+  options.csv = (dir_ / "no" / "such" / "dir.csv").string();
+  EXPECT_EQ(run_summary(options, out_, err_), kUsageError);
+  EXPECT_NE(err_.str().find("Can't create"), std::string::npos);
+}
+
+// Up to the limit the page lists every endpoint; past it, none, and says
+// where they are.
+TEST(HtmlPageTest, EndpointTableGivesWayToTheCsvPastItsLimit) {
+  for (const int endpoints : {kHtmlTableLimit, kHtmlTableLimit + 1}) {
+    HtmlPage page;
+    FleetTotals totals;
+    Endpoint e;
+    e.encoding = e.decoding = "\t Software";
+    e.errors = {"*** Error: x"};
+    for (int i = 0; i < endpoints; ++i) {
+      page.add(e);
+      totals.add(e);
+    }
+    std::ostringstream html;
+    page.write(html, totals);
+    const std::string text = html.str();
+    const bool listed = endpoints <= kHtmlTableLimit;
+    EXPECT_EQ(text.find("<table id=\"endpoints\">") != std::string::npos, listed) << endpoints;
+    EXPECT_EQ(text.find("id=\"table-in-csv\"") != std::string::npos, !listed) << endpoints;
+    std::size_t rows = 0;
+    for (std::size_t at = text.find("<tr><td>"); at != std::string::npos;
+         at = text.find("<tr><td>", at + 1))
+      ++rows;
+    // Endpoint rows and rows of endpoints with Error lines, each capped, and
+    // the one blocker (no encoder).
+    EXPECT_EQ(rows, (listed ? 2u * endpoints : std::size_t{kHtmlTableLimit}) + 1) << endpoints;
+  }
+}
+
+}  // namespace
+}  // namespace cc::summary
