@@ -2,8 +2,11 @@
 // derives the verdict summary and writes the one report.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "platform/os_identity.h"
 #include "platform/com_types.h"
@@ -43,6 +46,15 @@ class DriverPlatform {
   // writes text into it; false when it cannot be opened.
   virtual bool write_report_file(const std::string& path, const std::string& text) = 0;
   virtual void pause() = 0;
+  // The value of an environment variable; nullopt when it is not set.
+  virtual std::optional<std::string> environment_variable(const std::string& name) = 0;
+  // Takes over a worker thread that the driver gave up on because a check on
+  // it stopped answering. It may never return, so nobody joins it.
+  virtual void abandon_thread(std::thread thread) = 0;
+  // Ends the process at once with status, without waiting for other threads
+  // and without unloading libraries, which could wait for what an abandoned
+  // thread holds. Called last, and only after a thread was abandoned.
+  virtual void end_process(int status) = 0;
 };
 
 extern const char kDecodingHeading[];
@@ -54,8 +66,30 @@ extern const char kCameraHeading[];
 std::string encoding_verdict(const VerdictFlags& flags);
 std::string decoding_verdict(const VerdictFlags& flags);
 
+// How long a check may go without progress before it is given up, and the
+// environment variable through which an administrator changes it.
+inline constexpr char kStallLimitVariable[] = "CAPABILITY_CHECKER_TIMEOUT";
+inline constexpr int kDefaultStallLimitSeconds = 30;
+inline constexpr int kMaxStallLimitSeconds = 3600;
+
+// The limit that kStallLimitVariable sets: a whole number of seconds from 1
+// to kMaxStallLimitSeconds. Any other value is ignored with one line on
+// standard error, and the default applies.
+std::chrono::milliseconds stall_limit_from_environment(DriverPlatform& platform);
+
 // The whole run; returns the exit status, which is always 0.
-int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsPlatform& os,
+int run_checker(int argc,
+                const char* const* argv,
+                DriverPlatform& platform,
+                OsPlatform& os,
                 const CheckSet& checks);
+// The same with the stall limit given (tests use limits below a second; the
+// report names the limit in whole seconds, rounded up).
+int run_checker(int argc,
+                const char* const* argv,
+                DriverPlatform& platform,
+                OsPlatform& os,
+                const CheckSet& checks,
+                std::chrono::milliseconds stall_limit);
 
 }  // namespace cc

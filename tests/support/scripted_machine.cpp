@@ -104,6 +104,11 @@ ScriptedMachine::ScriptedMachine(MachineShape shape) {
     add_camera(*this, i);
 }
 
+ScriptedMachine::~ScriptedMachine() {
+  script.release_hang();
+  driver.join_abandoned_threads();
+}
+
 CheckSet ScriptedMachine::checks() {
   const VideoCardEnumerator enumerate = [this](const VideoCardCallback& callback) {
     return enumerate_video_cards(adapters, callback);
@@ -132,6 +137,13 @@ CheckSet ScriptedMachine::checks() {
 int ScriptedMachine::run(std::vector<const char*> arguments) {
   arguments.insert(arguments.begin(), "CapabilityChecker.exe");
   return run_checker(static_cast<int>(arguments.size()), arguments.data(), driver, os, checks());
+}
+
+int ScriptedMachine::run(std::chrono::milliseconds stall_limit,
+                         std::vector<const char*> arguments) {
+  arguments.insert(arguments.begin(), "CapabilityChecker.exe");
+  return run_checker(static_cast<int>(arguments.size()), arguments.data(), driver, os, checks(),
+                     stall_limit);
 }
 
 }  // namespace cc::testing
