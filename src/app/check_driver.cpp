@@ -60,11 +60,8 @@ int limit_seconds(std::chrono::milliseconds limit) {
 // Heading, what the check wrote (for a check given up, the lines it completed
 // and the line that stands for the rest), and the closing empty line where
 // the section has one. A check that had no turn leaves its section empty.
-void write_section(ReportSection& section,
-                   const char* heading,
-                   const CheckOutcome& outcome,
-                   bool closing_line,
-                   std::chrono::milliseconds limit) {
+void write_section(ReportSection& section, const char* heading, const CheckOutcome& outcome,
+                   bool closing_line, std::chrono::milliseconds limit) {
   if (!outcome.ran)
     return;
   write_heading(section, heading);
@@ -81,13 +78,9 @@ void write_com_failure(ReportSection& summary, HRESULT hr) {
   summary << '\n';
 }
 
-// Runs the checks and turns their outcomes into sections and flags.
-bool run_checks(Sections& sections,
-                VerdictFlags& flags,
-                DriverPlatform& platform,
-                const CheckSet& checks,
-                std::chrono::milliseconds limit) {
-  const CheckRun run = run_checks_on_workers(platform, checks, limit);
+// Turns the checks' outcomes into sections and flags.
+void write_checks(Sections& sections, VerdictFlags& flags, const CheckRun& run,
+                  std::chrono::milliseconds limit) {
   if (run.com_failure)
     write_com_failure(sections.summary, *run.com_failure);
   const auto& outcome = run.checks;
@@ -100,7 +93,6 @@ bool run_checks(Sections& sections,
   flags.encoder_driver_supported = outcome[kEncoderCheck].flags.second;
   flags.camera_uvc15 = outcome[kCameraCheck].flags.first;
   flags.camera_uvc11 = outcome[kCameraCheck].flags.second;
-  return run.abandoned_thread;
 }
 
 void assemble(Sections& sections, const VerdictFlags& flags, OsPlatform& os) {
@@ -110,6 +102,21 @@ void assemble(Sections& sections, const VerdictFlags& flags, OsPlatform& os) {
   summary << section_text(sections.encoding) << section_text(sections.decoding)
           << section_text(sections.gpu_details) << section_text(sections.camera);
   summary << "Endpoint OS" << '\n' << "\t " << get_os_product_name(os) << '\n';
+}
+
+// Builds the report from the checks' outcomes, writes it out, and pauses.
+void write_report(const CheckRun& run, const std::string& report_path, DriverPlatform& platform,
+                  OsPlatform& os, std::chrono::milliseconds limit) {
+  Sections sections;
+  VerdictFlags flags;
+  write_banner(sections.summary);
+  write_checks(sections, flags, run, limit);
+  assemble(sections, flags, os);
+  const std::string report = section_text(sections.summary);
+  platform.write_stdout(report);
+  if (!report_path.empty() && !platform.write_report_file(report_path, report))
+    platform.write_stderr("Can't open " + report_path);
+  platform.pause();
 }
 
 }  // namespace
@@ -148,38 +155,26 @@ std::chrono::milliseconds stall_limit_from_environment(DriverPlatform& platform)
   return std::chrono::seconds(*seconds);
 }
 
-int run_checker(int argc,
-                const char* const* argv,
-                DriverPlatform& platform,
-                OsPlatform& os,
+int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsPlatform& os,
                 const CheckSet& checks) {
   return run_checker(argc, argv, platform, os, checks, stall_limit_from_environment(platform));
 }
 
-int run_checker(int argc,
-                const char* const* argv,
-                DriverPlatform& platform,
-                OsPlatform& os,
-                const CheckSet& checks,
-                std::chrono::milliseconds stall_limit) {
+int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsPlatform& os,
+                const CheckSet& checks, std::chrono::milliseconds stall_limit) {
   std::string report_path;
   if (argc > 1 && argv[1])
     report_path = argv[1];
-
-  Sections sections;
-  VerdictFlags flags;
-  write_banner(sections.summary);
-  const bool abandoned = run_checks(sections, flags, platform, checks, stall_limit);
-
-  assemble(sections, flags, os);
-  const std::string report = section_text(sections.summary);
-  platform.write_stdout(report);
-  if (!report_path.empty() && !platform.write_report_file(report_path, report))
-    platform.write_stderr("Can't open " + report_path);
-  platform.pause();
-  // A thread left behind may hold what an orderly exit would wait for.
-  if (abandoned)
+  // After a stall the watchdog's thread ends the run, and the process with
+  // it: the thread left behind may hold what an orderly exit would wait for.
+  const auto end_after_stall = [&](const CheckRun& run) {
+    write_report(run, report_path, platform, os, stall_limit);
     platform.end_process(0);
+  };
+  const std::optional<CheckRun> run =
+      run_checks_watched(platform, checks, stall_limit, end_after_stall);
+  if (run)
+    write_report(*run, report_path, platform, os, stall_limit);
   return 0;
 }
 

@@ -48,12 +48,13 @@ class DriverPlatform {
   virtual void pause() = 0;
   // The value of an environment variable; nullopt when it is not set.
   virtual std::optional<std::string> environment_variable(const std::string& name) = 0;
-  // Takes over a worker thread that the driver gave up on because a check on
-  // it stopped answering. It may never return, so nobody joins it.
-  virtual void abandon_thread(std::thread thread) = 0;
+  // Takes a thread that the driver does not wait for: the watchdog, which
+  // ends by itself once the run is over, and threads given up on because a
+  // check on them stopped answering, which may never end.
+  virtual void release_thread(std::thread thread) = 0;
   // Ends the process at once with status, without waiting for other threads
-  // and without unloading libraries, which could wait for what an abandoned
-  // thread holds. Called last, and only after a thread was abandoned.
+  // and without unloading libraries, which could wait for what a thread given
+  // up on holds. Called last, and only after a thread was given up on.
   virtual void end_process(int status) = 0;
 };
 

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "report/com_error.h"
 
@@ -35,62 +37,42 @@ void run_check(int index, const CheckSet& checks, CheckWatch& watch) {
     run_guarded(section, name, [&] { checks.camera(section, flags.first, flags.second); });
 }
 
-// What one worker thread shares with the watchdog besides the checks' watches.
-struct Worker {
-  std::mutex mutex;
-  std::condition_variable done_changed;
-  bool done = false;
-  HRESULT com_result = S_OK;
-};
-
-// A worker's life: COM up, the checks from `first` on while the watchdog
-// keeps them, COM down. Everything it touches is shared, so that a worker left
-// behind can wake up late without harm.
-void work(DriverPlatform& platform,
-          const std::shared_ptr<const CheckSet>& checks,
-          const Watches& watches,
-          int first,
-          const std::shared_ptr<Worker>& worker) {
-  const HRESULT hr = platform.co_initialize();
-  if (SUCCEEDED(hr)) {
-    for (int index = first; index < kCheckCount; ++index) {
-      set_thread_check_watch(watches[index].get());
-      run_check(index, *checks, *watches[index]);
-      set_thread_check_watch(nullptr);
-      if (!watches[index]->finish())
-        break;  // given up: a fresh worker has the remaining checks
-    }
-    platform.co_uninitialize();
+// Runs the checks from `first` on the calling thread, inside COM that the
+// caller set up; false when the watchdog gave one up meanwhile.
+bool run_checks_from(int first, const CheckSet& checks, const Watches& watches) {
+  for (int index = first; index < kCheckCount; ++index) {
+    if (watches[index]->given_up())
+      return false;  // stuck before it started (in COM's start-up)
+    set_thread_check_watch(watches[index].get());
+    run_check(index, checks, *watches[index]);
+    set_thread_check_watch(nullptr);
+    if (!watches[index]->finish())
+      return false;
   }
-  {
-    std::lock_guard<std::mutex> lock(worker->mutex);
-    worker->com_result = hr;
-    worker->done = true;
-  }
-  worker->done_changed.notify_one();
+  return true;
 }
 
-// Where the watchdog stands: the check it follows (kCheckCount once all have
-// finished), the progress it last saw there, and since when.
+// Where the watchdog stands on a run: the check it follows (kCheckCount once
+// all have finished), the progress it last saw there, and since when.
 struct Sighting {
   int check;
   std::uint64_t progress;
   Clock::time_point since;
 };
 
-// What watching one worker came to.
-struct Watched {
-  bool done = false;        // the worker ended by itself
-  int check = kCheckCount;  // else: the check given up (kCheckCount: stuck after the last)
+// Where a thread stalled: the check given up, or kCheckCount when it stalled
+// after its last check (in COM's shutdown), with what counts of that check.
+struct Stall {
+  int check = kCheckCount;
   std::optional<GivenUp> given_up;
 };
 
-// One look at the worker's progress; true when it has stalled for the limit,
-// with `result` saying where.
+// One look at the progress; true when it has stood still for the limit, with
+// `stall` saying where.
 bool stalled(Sighting& last,
              const Watches& watches,
              std::chrono::milliseconds limit,
-             Watched& result) {
+             Stall& stall) {
   Sighting now{last.check, 0, Clock::now()};
   std::optional<std::uint64_t> progress;
   while (now.check < kCheckCount && !(progress = watches[now.check]->progress()))
@@ -102,101 +84,271 @@ bool stalled(Sighting& last,
   }
   if (now.since - last.since < limit)
     return false;
-  result.check = now.check;
+  stall.check = now.check;
   if (now.check == kCheckCount)
-    return true;  // stuck after its checks, in COM's shutdown
-  result.given_up = watches[now.check]->give_up(now.progress);
-  return result.given_up.has_value();  // else it moved on just now
+    return true;
+  stall.given_up = watches[now.check]->give_up(now.progress);
+  return stall.given_up.has_value();  // else it moved on just now
 }
 
-Watched watch_worker(Worker& worker,
-                     const Watches& watches,
-                     int first,
-                     std::chrono::milliseconds limit) {
-  // Progress is looked at a few times per limit; only the end is signalled.
-  const std::chrono::milliseconds tick =
-      std::clamp(limit / 10, std::chrono::milliseconds(1), std::chrono::milliseconds(1000));
-  Sighting last{first, 0, Clock::now()};
-  Watched result;
-  std::unique_lock<std::mutex> lock(worker.mutex);
-  while (!worker.done_changed.wait_for(lock, tick, [&] { return worker.done; })) {
-    lock.unlock();
-    if (stalled(last, watches, limit, result))
-      return result;
-    lock.lock();
+// How often a run's progress is looked at.
+std::chrono::milliseconds tick(std::chrono::milliseconds limit) {
+  return std::clamp(limit / 10, std::chrono::milliseconds(1), std::chrono::milliseconds(1000));
+}
+
+// One run, shared by the thread that runs its checks, the watchdog, and the
+// threads that take over after a stall; each holds it, so that a thread left
+// behind can wake up late without harm.
+struct WatchedRun {
+  WatchedRun(DriverPlatform& platform, const CheckSet& checks, std::chrono::milliseconds limit)
+      : platform(platform), checks(checks), limit(limit) {
+    for (auto& watch : watches)
+      watch = std::make_shared<CheckWatch>();
   }
-  result.done = true;
-  return result;
+
+  DriverPlatform& platform;
+  const CheckSet checks;
+  const std::chrono::milliseconds limit;
+  Watches watches;
+  std::function<void(const CheckRun&)> take_over_end;
+  Sighting last{0, 0, Clock::now()};  // the watchdog's alone
+
+  std::mutex mutex;
+  std::condition_variable ended_changed;
+  // Whoever ends the run has claimed it: the thread that got through the
+  // checks, or the watchdog after a stall.
+  bool claimed = false;
+  // The watchdog's side has ended the run (where ending the process returns).
+  bool ended = false;
+};
+
+bool claim(WatchedRun& run) {
+  std::lock_guard<std::mutex> lock(run.mutex);
+  if (run.claimed)
+    return false;
+  run.claimed = true;
+  return true;
 }
 
-// Starts a worker thread; where the system cannot start one, the checks run
-// on the calling thread without a watchdog, as a run without threads would.
-std::optional<std::thread> start_worker(DriverPlatform& platform,
-                                        const std::shared_ptr<const CheckSet>& checks,
-                                        const Watches& watches,
-                                        int first,
-                                        const std::shared_ptr<Worker>& worker) {
-  try {
-    return std::thread(work, std::ref(platform), checks, watches, first, worker);
-  } catch (const std::system_error&) {
-    work(platform, checks, watches, first, worker);
-    return std::nullopt;
-  }
+// A thread that was given up and woke up late: what its caller holds must
+// stay until the run has been ended for it.
+void wait_for_take_over(WatchedRun& run) {
+  std::unique_lock<std::mutex> lock(run.mutex);
+  run.ended_changed.wait(lock, [&] { return run.ended; });
 }
 
-void collect_finished(const Watches& watches, CheckRun& run) {
+void record_turns(int first, int end, CheckRun& outcome) {
+  for (int index = first; index < std::min<int>(end, kCheckCount); ++index)
+    outcome.checks[index].ran = true;
+}
+
+void record_given_up(const Stall& stall, CheckRun& outcome) {
+  if (!stall.given_up)
+    return;
+  CheckOutcome& check = outcome.checks[stall.check];
+  check.ran = true;
+  check.text = stall.given_up->text;
+  // Stuck before its own guard was entered, a check is named after itself.
+  check.unanswered_step =
+      stall.given_up->step.empty() ? kCheckNames[stall.check] : stall.given_up->step;
+  check.flags = stall.given_up->flags;
+}
+
+void collect_finished(const Watches& watches, CheckRun& outcome) {
   for (int index = 0; index < kCheckCount; ++index) {
-    CheckOutcome& outcome = run.checks[index];
-    if (outcome.ran && !outcome.unanswered_step) {
-      outcome.text = watches[index]->finished_text();
-      outcome.flags = watches[index]->finished_flags();
+    CheckOutcome& check = outcome.checks[index];
+    if (check.ran && !check.unanswered_step) {
+      check.text = watches[index]->finished_text();
+      check.flags = watches[index]->finished_flags();
     }
   }
 }
+
+// What one worker thread shares with the thread that follows it.
+struct Worker {
+  std::mutex mutex;
+  std::condition_variable done_changed;
+  bool done = false;
+  HRESULT com_result = S_OK;
+};
+
+void work(const std::shared_ptr<WatchedRun>& run,
+          int first,
+          const std::shared_ptr<Worker>& worker) {
+  const HRESULT hr = run->platform.co_initialize();
+  if (SUCCEEDED(hr)) {
+    run_checks_from(first, run->checks, run->watches);
+    run->platform.co_uninitialize();
+  }
+  {
+    std::lock_guard<std::mutex> lock(worker->mutex);
+    worker->com_result = hr;
+    worker->done = true;
+  }
+  worker->done_changed.notify_one();
+}
+
+// Follows a worker until it is done (false) or stalls (true, with `stall`).
+bool follow(Worker& worker, const WatchedRun& run, int first, Stall& stall) {
+  Sighting last{first, 0, Clock::now()};
+  std::unique_lock<std::mutex> lock(worker.mutex);
+  while (!worker.done_changed.wait_for(lock, tick(run.limit), [&] { return worker.done; })) {
+    lock.unlock();
+    const bool stopped = stalled(last, run.watches, run.limit, stall);
+    lock.lock();
+    if (stopped)
+      return true;
+  }
+  return false;
+}
+
+// Runs the checks from `first` on fresh workers with COM of their own, each
+// followed under the limit; a worker that stalls is let go and the checks
+// after it get a new one.
+void run_on_workers(const std::shared_ptr<WatchedRun>& run, int first, CheckRun& outcome) {
+  while (first < kCheckCount) {
+    const auto worker = std::make_shared<Worker>();
+    std::thread thread;
+    try {
+      thread = std::thread(work, run, first, worker);
+    } catch (const std::system_error&) {
+      work(run, first, worker);  // no thread to be had: run them here, unfollowed
+    }
+    Stall stall;
+    if (!thread.joinable() || !follow(*worker, *run, first, stall)) {
+      if (thread.joinable())
+        thread.join();
+      if (FAILED(worker->com_result))
+        outcome.com_failure = worker->com_result;
+      else
+        record_turns(first, kCheckCount, outcome);
+      return;
+    }
+    run->platform.release_thread(std::move(thread));
+    record_turns(first, stall.check, outcome);
+    record_given_up(stall, outcome);
+    first = stall.check + 1;
+  }
+}
+
+// After a stall of the thread that ran the checks: the rest of the run, on a
+// thread of its own.
+void take_over(const std::shared_ptr<WatchedRun>& run, const Stall& stall) {
+  CheckRun outcome;
+  record_turns(0, stall.check, outcome);
+  record_given_up(stall, outcome);
+  run_on_workers(run, stall.check + 1, outcome);
+  collect_finished(run->watches, outcome);
+  run->take_over_end(outcome);
+  {
+    std::lock_guard<std::mutex> lock(run->mutex);
+    run->ended = true;
+  }
+  run->ended_changed.notify_all();
+}
+
+// The process's watchdog: one thread, started with the first run, that looks
+// at the progress of every run being watched a few times per limit. Starting
+// a thread per run would cost more than the rest of the watching together.
+// It lives as long as the process, so it is never destroyed.
+class Watchdog {
+ public:
+  // nullptr when no thread could be started.
+  static Watchdog* instance() {
+    static Watchdog* const watchdog = start();
+    return watchdog;
+  }
+
+  void watch(const std::shared_ptr<WatchedRun>& run) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    runs_.push_back(run);
+    if (tick(run->limit) < period_)
+      changed_.notify_one();  // it looks more often from now on
+  }
+
+  void forget(const WatchedRun* run) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    runs_.erase(std::remove_if(runs_.begin(), runs_.end(),
+                               [&](const auto& watched) { return watched.get() == run; }),
+                runs_.end());
+  }
+
+ private:
+  static Watchdog* start() {
+    auto* watchdog = new Watchdog;
+    try {
+      std::thread(&Watchdog::loop, watchdog).detach();
+    } catch (const std::system_error&) {
+      delete watchdog;
+      return nullptr;  // runs go unwatched, as they would without a watchdog
+    }
+    return watchdog;
+  }
+
+  void loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait_for(lock, period_);
+      period_ = std::chrono::milliseconds(1000);
+      for (const auto& run : runs_)
+        period_ = std::min(period_, tick(run->limit));
+      const std::vector<std::shared_ptr<WatchedRun>> runs = runs_;
+      lock.unlock();
+      for (const auto& run : runs)
+        look_at(run);
+      lock.lock();
+    }
+  }
+
+  void look_at(const std::shared_ptr<WatchedRun>& run) {
+    Stall stall;
+    if (!stalled(run->last, run->watches, run->limit, stall) || !claim(*run))
+      return;
+    forget(run.get());
+    // Ending the run may take long (the other checks, the pause), and other
+    // runs are still to be watched meanwhile.
+    try {
+      run->platform.release_thread(std::thread(take_over, run, stall));
+    } catch (const std::system_error&) {
+      take_over(run, stall);
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::shared_ptr<WatchedRun>> runs_;
+  std::chrono::milliseconds period_{1000};
+};
 
 }  // namespace
 
-CheckRun run_checks_on_workers(DriverPlatform& platform,
-                               const CheckSet& checks,
-                               std::chrono::milliseconds limit) {
-  CheckRun run;
-  const auto shared_checks = std::make_shared<const CheckSet>(checks);
-  Watches watches;
-  for (auto& watch : watches)
-    watch = std::make_shared<CheckWatch>();
-  int first = 0;
-  while (first < kCheckCount) {
-    const auto worker = std::make_shared<Worker>();
-    std::optional<std::thread> thread =
-        start_worker(platform, shared_checks, watches, first, worker);
-    Watched watched = thread ? watch_worker(*worker, watches, first, limit) : Watched{true};
-    if (watched.done) {
-      if (thread)
-        thread->join();
-      if (FAILED(worker->com_result))
-        run.com_failure = worker->com_result;
-      else
-        for (int index = first; index < kCheckCount; ++index)
-          run.checks[index].ran = true;
-      break;
-    }
-    platform.abandon_thread(std::move(*thread));
-    run.abandoned_thread = true;
-    for (int index = first; index < watched.check; ++index)
-      run.checks[index].ran = true;
-    if (watched.given_up) {
-      CheckOutcome& outcome = run.checks[watched.check];
-      outcome.ran = true;
-      outcome.text = std::move(watched.given_up->text);
-      // Stuck before its own guard was entered, it is named after itself.
-      outcome.unanswered_step =
-          watched.given_up->step.empty() ? kCheckNames[watched.check] : watched.given_up->step;
-      outcome.flags = watched.given_up->flags;
-    }
-    first = watched.check + 1;
+std::optional<CheckRun> run_checks_watched(DriverPlatform& platform,
+                                           const CheckSet& checks,
+                                           std::chrono::milliseconds limit,
+                                           std::function<void(const CheckRun&)> take_over_end) {
+  const auto run = std::make_shared<WatchedRun>(platform, checks, limit);
+  run->take_over_end = std::move(take_over_end);
+  Watchdog* const watchdog = Watchdog::instance();
+  if (watchdog)
+    watchdog->watch(run);
+  CheckRun outcome;
+  const HRESULT hr = platform.co_initialize();
+  bool kept = true;
+  if (FAILED(hr)) {
+    outcome.com_failure = hr;
+  } else {
+    kept = run_checks_from(0, run->checks, run->watches);
+    platform.co_uninitialize();
+    record_turns(0, kCheckCount, outcome);
   }
-  collect_finished(watches, run);
-  return run;
+  if (!kept || !claim(*run)) {
+    wait_for_take_over(*run);  // the watchdog gave a check up and ended the run
+    return std::nullopt;
+  }
+  if (watchdog)
+    watchdog->forget(run.get());
+  collect_finished(run->watches, outcome);
+  return outcome;
 }
 
 }  // namespace cc

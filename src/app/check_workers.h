@@ -1,11 +1,15 @@
-// Runs the four checks one after another on a worker thread, with COM
-// initialised there, while the calling thread watches their progress. A check
-// that makes none for the limit is given up: its worker is abandoned and a
-// fresh worker, with COM of its own, runs the checks that remain.
+// Runs the four checks, one after another, under a watchdog. The calling
+// thread runs them inside its COM apartment, as a run without a watchdog
+// would, while a watchdog thread follows their progress. When a check makes
+// none for the limit, the watchdog gives it up and takes the rest of the run
+// over: the checks that remain run on a fresh worker thread with COM of its
+// own (each worker followed the same way), and the watchdog thread finishes
+// the run. The thread that was stuck is left where it is.
 #pragma once
 
 #include <array>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -32,14 +36,16 @@ struct CheckOutcome {
 
 struct CheckRun {
   std::array<CheckOutcome, kCheckCount> checks;
-  // CoInitialize failed on a worker; the checks that had not run yet did not.
+  // CoInitialize failed; the checks that had not run yet did not.
   std::optional<HRESULT> com_failure;
-  // A worker was left behind: the process must end without waiting for it.
-  bool abandoned_thread = false;
 };
 
-CheckRun run_checks_on_workers(DriverPlatform& platform,
-                               const CheckSet& checks,
-                               std::chrono::milliseconds limit);
+// Runs the checks. Returns their outcomes when the calling thread got
+// through them; else (nullopt) the watchdog gave one up and has called, or is
+// calling, take_over_end with the outcomes on its own thread.
+std::optional<CheckRun> run_checks_watched(DriverPlatform& platform,
+                                           const CheckSet& checks,
+                                           std::chrono::milliseconds limit,
+                                           std::function<void(const CheckRun&)> take_over_end);
 
 }  // namespace cc

@@ -59,13 +59,13 @@ std::optional<std::string> WinDriverPlatform::environment_variable(const std::st
   }
 }
 
-void WinDriverPlatform::abandon_thread(std::thread thread) {
+void WinDriverPlatform::release_thread(std::thread thread) {
   thread.detach();
 }
 
 void WinDriverPlatform::end_process(int status) {
   // Unlike ExitProcess, no DLL is notified or unloaded, so nothing waits for
-  // a lock that the abandoned thread may hold.
+  // a lock that a thread given up on may hold.
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
 }
 

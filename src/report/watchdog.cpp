@@ -44,6 +44,11 @@ bool CheckWatch::finish() {
   return finished_;
 }
 
+bool CheckWatch::given_up() {
+  std::lock_guard<std::mutex> lock(mutex);
+  return !open;
+}
+
 std::optional<std::uint64_t> CheckWatch::progress() {
   std::lock_guard<std::mutex> lock(mutex);
   if (finished_)

@@ -54,6 +54,8 @@ class CheckWatch final : public SectionWatch {
   // After the check returned: false when it had been given up already, in
   // which case its thread must leave the remaining checks alone.
   bool finish();
+  // True once the watchdog gave the check up (possibly before it started).
+  bool given_up();
 
   // --- The watchdog's thread.
   // The progress so far, or nullopt once the check has finished.

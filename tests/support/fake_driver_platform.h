@@ -1,8 +1,9 @@
 // A scripted process for the check driver: records what it writes and the
-// order of the platform calls, and keeps the threads the driver abandons so
+// order of the platform calls, and keeps the threads the driver lets go so
 // that a test can join them once it has let them go on.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -17,8 +18,8 @@ namespace cc::testing {
 
 class FakeDriverPlatform : public DriverPlatform {
  public:
-  // The abandoned threads must be able to finish by now.
-  ~FakeDriverPlatform() override { join_abandoned_threads(); }
+  // The released threads must be able to finish by now.
+  ~FakeDriverPlatform() override { join_released_threads(); }
 
   // COM calls come from the worker threads, the others from the driver's;
   // a worker left behind may record its last call late.
@@ -48,19 +49,27 @@ class FakeDriverPlatform : public DriverPlatform {
     auto it = environment.find(name);
     return it == environment.end() ? std::nullopt : std::optional<std::string>(it->second);
   }
-  void abandon_thread(std::thread thread) override {
-    record("abandon thread");
-    abandoned.push_back(std::move(thread));
+  // Not recorded in calls: every run lets its watchdog thread go.
+  void release_thread(std::thread thread) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_.push_back(std::move(thread));
   }
-  void end_process(int status) override { record("end process " + std::to_string(status)); }
+  void end_process(int status) override {
+    record("end process " + std::to_string(status));
+    if (on_end_process)
+      on_end_process();
+  }
 
-  void join_abandoned_threads() {
-    for (std::thread& thread : abandoned) {
-      if (thread.joinable())
-        thread.join();
+  void join_released_threads() {
+    std::vector<std::thread> threads;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      threads.swap(released_);
     }
+    for (std::thread& thread : threads)
+      thread.join();
   }
-  // The recorded calls, safe to read while abandoned threads may still run.
+  // The recorded calls, safe to read while released threads may still run.
   std::vector<std::string> calls_so_far() {
     std::lock_guard<std::mutex> lock(mutex_);
     return calls;
@@ -75,9 +84,11 @@ class FakeDriverPlatform : public DriverPlatform {
   std::map<std::string, std::string> files;
   std::map<std::string, bool> unwritable;
   std::map<std::string, std::string> environment;
-  std::vector<std::thread> abandoned;
+  // Run when the process would end; a test lets blocked calls go here.
+  std::function<void()> on_end_process;
 
  private:
+  std::vector<std::thread> released_;
   void record(const std::string& call) {
     std::lock_guard<std::mutex> lock(mutex_);
     calls.push_back(call);

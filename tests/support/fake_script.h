@@ -4,6 +4,7 @@
 // several threads (the checks' workers).
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -37,11 +38,8 @@ class FakeScript {
   }
 
   // The index-th call overall (0-based) does not return until release_hang;
-  // for hang sweeps.
-  void hang_at(int index) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    hang_index_ = index;
-  }
+  // for hang sweeps. Set before the run.
+  void hang_at(int index) { hang_indices_.push_back(index); }
   void release_hang() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -53,14 +51,17 @@ class FakeScript {
   // Called by the fakes at each platform call; returns the HRESULT the call
   // answers (success unless scripted), or throws.
   HRESULT on(const std::string& call, HRESULT success = S_OK) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    // Only a script with blocking calls has calls from several threads.
+    std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
+    if (!hang_indices_.empty())
+      lock.lock();
     const int index = static_cast<int>(calls.size());
     const int occurrence = counts_[call]++;
     calls.push_back(call);
     injection_points.push_back(index);
     if (before_call)
       before_call(index);
-    if (hang_index_ && *hang_index_ == index)
+    if (std::find(hang_indices_.begin(), hang_indices_.end(), index) != hang_indices_.end())
       released_changed_.wait(lock, [this] { return released_; });
     if (sweep_index_ && *sweep_index_ == index)
       return act(sweep_action_, sweep_hr_);
@@ -108,7 +109,7 @@ class FakeScript {
   std::optional<int> sweep_index_;
   Action sweep_action_ = Action::kFail;
   HRESULT sweep_hr_ = E_FAIL;
-  std::optional<int> hang_index_;
+  std::vector<int> hang_indices_;
   bool released_ = false;
   mutable std::mutex mutex_;
   std::condition_variable released_changed_;

@@ -95,6 +95,8 @@ void add_camera(ScriptedMachine& machine, int index) {
 }  // namespace
 
 ScriptedMachine::ScriptedMachine(MachineShape shape) {
+  // The driver's thread stays blocked until the run has been ended for it.
+  driver.on_end_process = [this] { script.release_hang(); };
   os.product_name = "Windows 10 Pro";
   for (int i = 0; i < shape.adapters; ++i)
     add_adapter(*this, i);
@@ -106,7 +108,7 @@ ScriptedMachine::ScriptedMachine(MachineShape shape) {
 
 ScriptedMachine::~ScriptedMachine() {
   script.release_hang();
-  driver.join_abandoned_threads();
+  driver.join_released_threads();
 }
 
 CheckSet ScriptedMachine::checks() {

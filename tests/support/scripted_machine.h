@@ -26,7 +26,7 @@ struct MachineShape {
 class ScriptedMachine {
  public:
   explicit ScriptedMachine(MachineShape shape = {});
-  // A call left blocked is let go, and the threads the driver abandoned are
+  // A call left blocked is let go, and the threads the driver let go are
   // joined, before the fakes they use go.
   ~ScriptedMachine();
   ScriptedMachine(const ScriptedMachine&) = delete;
