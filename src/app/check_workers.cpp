@@ -288,10 +288,10 @@ class Watchdog {
   void loop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      changed_.wait_for(lock, period_);
       period_ = std::chrono::milliseconds(1000);
       for (const auto& run : runs_)
         period_ = std::min(period_, tick(run->limit));
+      changed_.wait_for(lock, period_);
       const std::vector<std::shared_ptr<WatchedRun>> runs = runs_;
       lock.unlock();
       for (const auto& run : runs)
