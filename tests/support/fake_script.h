@@ -51,28 +51,15 @@ class FakeScript {
   // Called by the fakes at each platform call; returns the HRESULT the call
   // answers (success unless scripted), or throws.
   HRESULT on(const std::string& call, HRESULT success = S_OK) {
+    if (hang_indices_.empty())
+      return answer(call, log(call), success);
     // Only a script with blocking calls has calls from several threads.
-    std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
-    if (!hang_indices_.empty())
-      lock.lock();
-    const int index = static_cast<int>(calls.size());
-    const int occurrence = counts_[call]++;
-    calls.push_back(call);
-    injection_points.push_back(index);
-    if (before_call)
-      before_call(index);
-    if (std::find(hang_indices_.begin(), hang_indices_.end(), index) != hang_indices_.end())
+    std::unique_lock<std::mutex> lock(mutex_);
+    const Logged logged = log(call);
+    if (std::find(hang_indices_.begin(), hang_indices_.end(), logged.index) !=
+        hang_indices_.end())
       released_changed_.wait(lock, [this] { return released_; });
-    if (sweep_index_ && *sweep_index_ == index)
-      return act(sweep_action_, sweep_hr_);
-    auto it = rules_.find(call);
-    if (it != rules_.end()) {
-      for (const Rule& rule : it->second) {
-        if (!rule.occurrence || *rule.occurrence == occurrence)
-          return act(rule.action, rule.hr);
-      }
-    }
-    return success;
+    return answer(call, logged, success);
   }
 
   int count(const std::string& call) const {
@@ -90,6 +77,33 @@ class FakeScript {
   std::function<void(int index)> before_call;
 
  private:
+  struct Logged {
+    int index;
+    int occurrence;
+  };
+
+  Logged log(const std::string& call) {
+    const Logged logged{static_cast<int>(calls.size()), counts_[call]++};
+    calls.push_back(call);
+    injection_points.push_back(logged.index);
+    if (before_call)
+      before_call(logged.index);
+    return logged;
+  }
+
+  HRESULT answer(const std::string& call, const Logged& logged, HRESULT success) {
+    if (sweep_index_ && *sweep_index_ == logged.index)
+      return act(sweep_action_, sweep_hr_);
+    auto it = rules_.find(call);
+    if (it != rules_.end()) {
+      for (const Rule& rule : it->second) {
+        if (!rule.occurrence || *rule.occurrence == logged.occurrence)
+          return act(rule.action, rule.hr);
+      }
+    }
+    return success;
+  }
+
   struct Rule {
     Action action;
     HRESULT hr;
