@@ -79,18 +79,11 @@ inline constexpr int kMaxStallLimitSeconds = 3600;
 std::chrono::milliseconds stall_limit_from_environment(DriverPlatform& platform);
 
 // The whole run; returns the exit status, which is always 0.
-int run_checker(int argc,
-                const char* const* argv,
-                DriverPlatform& platform,
-                OsPlatform& os,
+int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsPlatform& os,
                 const CheckSet& checks);
 // The same with the stall limit given (tests use limits below a second; the
 // report names the limit in whole seconds, rounded up).
-int run_checker(int argc,
-                const char* const* argv,
-                DriverPlatform& platform,
-                OsPlatform& os,
-                const CheckSet& checks,
-                std::chrono::milliseconds stall_limit);
+int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsPlatform& os,
+                const CheckSet& checks, std::chrono::milliseconds stall_limit);
 
 }  // namespace cc
