@@ -234,6 +234,11 @@ void run_on_workers(const std::shared_ptr<WatchedRun>& run, int first, CheckRun&
 // After a stall of the thread that ran the checks: the rest of the run, on a
 // thread of its own.
 void take_over(const std::shared_ptr<WatchedRun>& run, const Stall& stall) {
+  {
+    // Taken while the watchdog hands this thread to the platform: the run,
+    // and with it the platform, must not end before that.
+    std::lock_guard<std::mutex> lock(run->mutex);
+  }
   CheckRun outcome;
   record_turns(0, stall.check, outcome);
   record_given_up(stall, outcome);
@@ -308,6 +313,7 @@ class Watchdog {
     // Ending the run may take long (the other checks, the pause), and other
     // runs are still to be watched meanwhile.
     try {
+      std::lock_guard<std::mutex> lock(run->mutex);
       run->platform.release_thread(std::thread(take_over, run, stall));
     } catch (const std::system_error&) {
       take_over(run, stall);
