@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds one tree: native, x64 or x86 (the last two cross-built).
+# Configures and builds one tree: native, sanitize, tsan, x64 or x86 (the last
+# two cross-built).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 kind=$1
@@ -13,9 +14,12 @@ case "$kind" in
   sanitize)
     export CC=clang CXX=clang++  # read only when the tree is first configured
     args=(-DCMAKE_BUILD_TYPE=Debug -DCC_SANITIZE=ON -DCC_FUZZ=ON) ;;
+  tsan)
+    export CC=clang CXX=clang++  # read only when the tree is first configured
+    args=(-DCMAKE_BUILD_TYPE=Debug -DCC_TSAN=ON) ;;
   x64) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x64.cmake" -DCMAKE_BUILD_TYPE=Release) ;;
   x86) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86.cmake" -DCMAKE_BUILD_TYPE=Release) ;;
-  *) echo "usage: $0 native|sanitize|x64|x86" >&2; exit 2 ;;
+  *) echo "usage: $0 native|sanitize|tsan|x64|x86" >&2; exit 2 ;;
 esac
 cmake -S "$root" -B "$build_root/$kind" -G Ninja --no-warn-unused-cli "${args[@]}" "${extra[@]}" >/dev/null
 cmake --build "$build_root/$kind" "$@"

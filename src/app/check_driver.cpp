@@ -1,6 +1,8 @@
 #include "app/check_driver.h"
 
+#include "app/check_workers.h"
 #include "report/com_error.h"
+#include "report/watchdog.h"
 
 namespace cc {
 
@@ -14,34 +16,78 @@ struct Sections {
   ReportSection camera;
 };
 
+// A value echoed on standard error, with control characters made visible.
+std::string printable(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+      c = '?';
+  }
+  return text;
+}
+
+// A whole number of seconds in range, digits only; else nullopt and why.
+std::optional<int> parse_limit_seconds(const std::string& text, std::string* why) {
+  const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+  if (!digits) {
+    *why = "is not a whole number of seconds";
+    return std::nullopt;
+  }
+  const std::size_t significant = text.find_first_not_of('0');
+  const std::string number = significant == std::string::npos ? "0" : text.substr(significant);
+  const int seconds = number.size() > 4 ? kMaxStallLimitSeconds + 1 : std::stoi(number);
+  if (seconds < 1 || seconds > kMaxStallLimitSeconds) {
+    *why = "is outside 1 to " + std::to_string(kMaxStallLimitSeconds) + " seconds";
+    return std::nullopt;
+  }
+  return seconds;
+}
+
 void write_banner(ReportSection& summary) {
   summary << texts::kBanner << 2 << '.' << 4 << '.' << 0 << '.' << 1233 << '\n' << '\n';
 }
 
-void run_checks(Sections& sections, VerdictFlags& flags, const CheckSet& checks) {
-  write_heading(sections.decoding, kDecodingHeading);
-  if (checks.decoder)
-    run_guarded(sections.decoding, "check_hardware_decoder_capability",
-                [&] { checks.decoder(sections.decoding, flags.decoder_available); });
-  sections.decoding << '\n';
+// The seconds a report names for a limit; only tests use limits that are not
+// whole seconds.
+int limit_seconds(std::chrono::milliseconds limit) {
+  return static_cast<int>((limit.count() + 999) / 1000);
+}
 
-  write_heading(sections.gpu_details, kGpuDetailsHeading);
-  if (checks.gpu_details)
-    run_guarded(sections.gpu_details, "check_supported_video_card",
-                [&] { checks.gpu_details(sections.gpu_details); });
+// Heading, what the check wrote (for a check given up, the lines it completed
+// and the line that stands for the rest), and the closing empty line where
+// the section has one. A check that had no turn leaves its section empty.
+void write_section(ReportSection& section, const char* heading, const CheckOutcome& outcome,
+                   bool closing_line, std::chrono::milliseconds limit) {
+  if (!outcome.ran)
+    return;
+  write_heading(section, heading);
+  section << outcome.text;
+  if (outcome.unanswered_step)
+    append_error(section, texts::kNoAnswerFormat, outcome.unanswered_step->c_str(), limit_seconds(limit));
+  if (closing_line)
+    section << '\n';
+}
 
-  write_heading(sections.encoding, kEncodingHeading);
-  if (checks.encoder)
-    run_guarded(sections.encoding, "check_hardware_encoder_capability", [&] {
-      checks.encoder(sections.encoding, flags.encoder_available, flags.encoder_driver_supported);
-    });
-  sections.encoding << '\n';
+void write_com_failure(ReportSection& summary, HRESULT hr) {
+  append_error(summary, texts::kComInitFailed, "main",
+               hresult_message(hr).c_str());
+  summary << '\n';
+}
 
-  write_heading(sections.camera, kCameraHeading);
-  if (checks.camera)
-    run_guarded(sections.camera, "check_uvc11_camera_capability",
-                [&] { checks.camera(sections.camera, flags.camera_uvc15, flags.camera_uvc11); });
-  sections.camera << '\n';
+// Turns the checks' outcomes into sections and flags.
+void write_checks(Sections& sections, VerdictFlags& flags, const CheckRun& run,
+                  std::chrono::milliseconds limit) {
+  if (run.com_failure)
+    write_com_failure(sections.summary, *run.com_failure);
+  const auto& outcome = run.checks;
+  write_section(sections.decoding, kDecodingHeading, outcome[kDecoderCheck], true, limit);
+  write_section(sections.gpu_details, kGpuDetailsHeading, outcome[kGpuDetailsCheck], false, limit);
+  write_section(sections.encoding, kEncodingHeading, outcome[kEncoderCheck], true, limit);
+  write_section(sections.camera, kCameraHeading, outcome[kCameraCheck], true, limit);
+  flags.decoder_available = outcome[kDecoderCheck].flags.first;
+  flags.encoder_available = outcome[kEncoderCheck].flags.first;
+  flags.encoder_driver_supported = outcome[kEncoderCheck].flags.second;
+  flags.camera_uvc15 = outcome[kCameraCheck].flags.first;
+  flags.camera_uvc11 = outcome[kCameraCheck].flags.second;
 }
 
 void assemble(Sections& sections, const VerdictFlags& flags, OsPlatform& os) {
@@ -51,6 +97,21 @@ void assemble(Sections& sections, const VerdictFlags& flags, OsPlatform& os) {
   summary << section_text(sections.encoding) << section_text(sections.decoding)
           << section_text(sections.gpu_details) << section_text(sections.camera);
   summary << texts::kEndpointOs << '\n' << texts::kOsIndent << get_os_product_name(os) << '\n';
+}
+
+// Builds the report from the checks' outcomes, writes it out, and pauses.
+void write_report(const CheckRun& run, const std::string& report_path, DriverPlatform& platform,
+                  OsPlatform& os, std::chrono::milliseconds limit) {
+  Sections sections;
+  VerdictFlags flags;
+  write_banner(sections.summary);
+  write_checks(sections, flags, run, limit);
+  assemble(sections, flags, os);
+  const std::string report = section_text(sections.summary);
+  platform.write_stdout(report);
+  if (!report_path.empty() && !platform.write_report_file(report_path, report))
+    platform.write_stderr("Can't open " + report_path);
+  platform.pause();
 }
 
 }  // namespace
@@ -72,34 +133,42 @@ std::string decoding_verdict(const VerdictFlags& flags) {
          "\n";
 }
 
-int run_checker(int argc,
-                const char* const* argv,
-                DriverPlatform& platform,
-                OsPlatform& os,
+std::chrono::milliseconds stall_limit_from_environment(DriverPlatform& platform) {
+  const std::chrono::milliseconds fallback = std::chrono::seconds(kDefaultStallLimitSeconds);
+  const std::optional<std::string> value = platform.environment_variable(kStallLimitVariable);
+  if (!value)
+    return fallback;
+  std::string why;
+  const std::optional<int> seconds = parse_limit_seconds(*value, &why);
+  if (!seconds) {
+    platform.write_stderr(std::string(kStallLimitVariable) + " is ignored: \"" + printable(*value) +
+                          "\" " + why + "; the limit stays " +
+                          std::to_string(kDefaultStallLimitSeconds) + " seconds\n");
+    return fallback;
+  }
+  return std::chrono::seconds(*seconds);
+}
+
+int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsPlatform& os,
                 const CheckSet& checks) {
+  return run_checker(argc, argv, platform, os, checks, stall_limit_from_environment(platform));
+}
+
+int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsPlatform& os,
+                const CheckSet& checks, std::chrono::milliseconds stall_limit) {
   std::string report_path;
   if (argc > 1 && argv[1])
     report_path = argv[1];
-
-  Sections sections;
-  VerdictFlags flags;
-  write_banner(sections.summary);
-
-  const HRESULT hr = platform.co_initialize();
-  if (FAILED(hr)) {
-    append_error(sections.summary, texts::kComInitFailed, "main", hresult_message(hr).c_str());
-    sections.summary << '\n';
-  } else {
-    run_checks(sections, flags, checks);
-    platform.co_uninitialize();
-  }
-
-  assemble(sections, flags, os);
-  const std::string report = section_text(sections.summary);
-  platform.write_stdout(report);
-  if (!report_path.empty() && !platform.write_report_file(report_path, report))
-    platform.write_stderr("Can't open " + report_path);
-  platform.pause();
+  // After a stall the watchdog's thread ends the run, and the process with
+  // it: the thread left behind may hold what an orderly exit would wait for.
+  const auto end_after_stall = [&](const CheckRun& run) {
+    write_report(run, report_path, platform, os, stall_limit);
+    platform.end_process(0);
+  };
+  const std::optional<CheckRun> run =
+      run_checks_watched(platform, checks, stall_limit, end_after_stall);
+  if (run)
+    write_report(*run, report_path, platform, os, stall_limit);
   return 0;
 }
 

@@ -2,8 +2,11 @@
 // derives the verdict summary and writes the one report.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "platform/os_identity.h"
 #include "platform/com_types.h"
@@ -44,6 +47,16 @@ class DriverPlatform {
   // writes text into it; false when it cannot be opened.
   virtual bool write_report_file(const std::string& path, const std::string& text) = 0;
   virtual void pause() = 0;
+  // The value of an environment variable; nullopt when it is not set.
+  virtual std::optional<std::string> environment_variable(const std::string& name) = 0;
+  // Takes a thread that the driver does not wait for: the watchdog, which
+  // ends by itself once the run is over, and threads given up on because a
+  // check on them stopped answering, which may never end.
+  virtual void release_thread(std::thread thread) = 0;
+  // Ends the process at once with status, without waiting for other threads
+  // and without unloading libraries, which could wait for what a thread given
+  // up on holds. Called last, and only after a thread was given up on.
+  virtual void end_process(int status) = 0;
 };
 
 using texts::kCameraHeading;
@@ -55,11 +68,26 @@ using texts::kGpuDetailsHeading;
 std::string encoding_verdict(const VerdictFlags& flags);
 std::string decoding_verdict(const VerdictFlags& flags);
 
+// How long a check may go without progress before it is given up, and the
+// environment variable through which an administrator changes it.
+inline constexpr char kStallLimitVariable[] = "CAPABILITY_CHECKER_TIMEOUT";
+inline constexpr int kDefaultStallLimitSeconds = 30;
+inline constexpr int kMaxStallLimitSeconds = 3600;
+
+// The limit that kStallLimitVariable sets: a whole number of seconds from 1
+// to kMaxStallLimitSeconds. Any other value is ignored with one line on
+// standard error, and the default applies.
+std::chrono::milliseconds stall_limit_from_environment(DriverPlatform& platform);
+
 // The whole run; returns the exit status, which is always 0.
 int run_checker(int argc,
                 const char* const* argv,
                 DriverPlatform& platform,
                 OsPlatform& os,
                 const CheckSet& checks);
+// The same with the stall limit given (tests use limits below a second; the
+// report names the limit in whole seconds, rounded up).
+int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsPlatform& os,
+                const CheckSet& checks, std::chrono::milliseconds stall_limit);
 
 }  // namespace cc

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace cc {
 
@@ -34,6 +35,15 @@ void PosixDriverPlatform::pause() {
   do {
     c = std::getchar();
   } while (c != '\n' && c != EOF);
+}
+
+std::optional<std::string> PosixDriverPlatform::environment_variable(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+void PosixDriverPlatform::end_process(int status) {
+  std::_Exit(status);  // the output is flushed already; nothing waits for the threads
 }
 
 }  // namespace cc

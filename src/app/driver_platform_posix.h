@@ -14,6 +14,9 @@ class PosixDriverPlatform : public DriverPlatform {
   void write_stderr(const std::string& text) override;
   bool write_report_file(const std::string& path, const std::string& text) override;
   void pause() override;
+  std::optional<std::string> environment_variable(const std::string& name) override;
+  void release_thread(std::thread thread) override { thread.detach(); }
+  void end_process(int status) override;
 };
 
 }  // namespace cc

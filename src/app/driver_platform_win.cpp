@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 #include <share.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +38,35 @@ bool WinDriverPlatform::write_report_file(const std::string& path, const std::st
 
 void WinDriverPlatform::pause() {
   std::system("pause");
+}
+
+std::optional<std::string> WinDriverPlatform::environment_variable(const std::string& name) {
+  std::string value(64, '\0');
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD length =
+        GetEnvironmentVariableA(name.c_str(), &value[0], static_cast<DWORD>(value.size()));
+    if (length == 0) {
+      if (GetLastError() == ERROR_ENVVAR_NOT_FOUND)
+        return std::nullopt;
+      return std::string();  // set, and empty
+    }
+    if (length < value.size()) {
+      value.resize(length);
+      return value;
+    }
+    value.resize(length);  // the size it asks for, terminator included
+  }
+}
+
+void WinDriverPlatform::release_thread(std::thread thread) {
+  thread.detach();
+}
+
+void WinDriverPlatform::end_process(int status) {
+  // Unlike ExitProcess, no DLL is notified or unloaded, so nothing waits for
+  // a lock that a thread given up on may hold.
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
 }
 
 }  // namespace cc

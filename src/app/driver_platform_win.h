@@ -1,5 +1,5 @@
-// Windows binding of DriverPlatform: COM, standard streams, the report file
-// and the command processor's "pause".
+// Windows binding of DriverPlatform: COM, standard streams, the report file,
+// the command processor's "pause", the environment and the process's end.
 #pragma once
 
 #include "app/check_driver.h"
@@ -14,6 +14,9 @@ class WinDriverPlatform : public DriverPlatform {
   void write_stderr(const std::string& text) override;
   bool write_report_file(const std::string& path, const std::string& text) override;
   void pause() override;
+  std::optional<std::string> environment_variable(const std::string& name) override;
+  void release_thread(std::thread thread) override;
+  void end_process(int status) override;
 };
 
 }  // namespace cc

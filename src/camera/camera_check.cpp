@@ -213,14 +213,16 @@ void report_camera(ReportSection& section,
   camera.reset();
   bool uvc11 = false;
   probe_uvc11_extension_unit(section, link, uvc11, directshow);
-  write_camera_lines(section, name, uvc15, uvc11);
-  camera_uvc15 = camera_uvc15 || uvc15;
   const UsbIds ids = parse_usb_ids(link);
-  if (uvc11 && ids.vendor == kC920Vendor && ids.product == kC920Product) {
+  const bool c920 = uvc11 && ids.vendor == kC920Vendor && ids.product == kC920Product;
+  // Raised before the camera's lines are written: a check given up later
+  // counts the flags it raised as of its last completed line.
+  camera_uvc15 = camera_uvc15 || uvc15;
+  camera_uvc11 = camera_uvc11 || (uvc11 && !c920);
+  write_camera_lines(section, name, uvc15, uvc11);
+  if (c920) {
     section << texts::kC920Note << "\n";
-    return;
   }
-  camera_uvc11 = camera_uvc11 || uvc11;
 }
 
 int hex_digit(char c) {

@@ -5,12 +5,32 @@
 
 #include "report/fault_guard.h"
 #include "report/report_texts.h"
+#include "report/watchdog.h"
 
 namespace cc {
 namespace {
 
 SystemErrors* g_system_errors = nullptr;
 FaultGuard* g_fault_guard = nullptr;
+
+// A step starting or finishing is progress that the watchdog sees, and the
+// innermost running step names a check that stopped answering.
+class WatchedStep {
+ public:
+  explicit WatchedStep(const std::string& name) : watch_(thread_check_watch()) {
+    if (watch_)
+      watch_->step_started(name);
+  }
+  ~WatchedStep() {
+    if (watch_)
+      watch_->step_finished();
+  }
+  WatchedStep(const WatchedStep&) = delete;
+  WatchedStep& operator=(const WatchedStep&) = delete;
+
+ private:
+  CheckWatch* watch_;
+};
 
 }  // namespace
 
@@ -79,6 +99,7 @@ void raise_com_error(HRESULT hr) {
 void run_guarded(ReportSection& section,
                  const std::string& name,
                  const std::function<void()>& operation) {
+  const WatchedStep step(name);
   try {
     if (g_fault_guard)
       g_fault_guard->run(operation);

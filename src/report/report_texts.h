@@ -38,6 +38,9 @@ inline constexpr char kLevelSeparator[] = ": ";
 inline constexpr char kGuardComError[] = "%s catch com error: %s. Description: %s. LastError: %d";
 inline constexpr char kGuardStdException[] = "%s catch std::exception: %s. LastError: %d";
 inline constexpr char kGuardUndefined[] = "%s catch undefined exception! LastError: %d";
+// The Error line that stands in for the rest of a check given up on, filled
+// with the innermost guarded step that was running and the limit in seconds.
+inline constexpr char kNoAnswerFormat[] = "%s did not answer within %d seconds!";
 inline constexpr char kComInitFailed[] = "%s: failed to intialized COM, error = %s";
 
 // Decoding section: "\t" name and one of the results.

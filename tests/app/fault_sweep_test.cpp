@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <map>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
+#include "support/machine_calls.h"
 #include "support/report_round_trip.h"
 #include "support/scripted_machine.h"
 
@@ -24,61 +24,7 @@ constexpr HRESULT kInjected = static_cast<HRESULT>(0x80070005u);  // E_ACCESSDEN
 const std::string kCode = "0x80070005";
 const std::string kText = "Unknown error 0x80070005";  // no system message tables here
 
-// One call of the baseline run, as a fault sweep sees it.
-struct Call {
-  int index;
-  std::string name;   // as logged, e.g. "encoder1.codec.IsSupported"
-  std::string shape;  // digits folded, e.g. "encoderN.codec.IsSupported"
-  int occurrence;     // how many calls of the same name came before
-  std::string check;  // the check whose guard surrounds it
-};
-
-std::vector<Call> baseline_calls() {
-  ScriptedMachine machine;
-  machine.run();
-  const FakeScript& script = machine.script;
-  std::vector<Call> calls;
-  std::map<std::string, int> seen;
-  std::string check = "check_hardware_decoder_capability";
-  for (int index : script.injection_points) {
-    const std::string& name = script.calls[index];
-    if (name == "LoadLibraryW" && check == "check_hardware_decoder_capability")
-      check = "check_supported_video_card";
-    else if (name == "MFTEnumEx")
-      check = "check_hardware_encoder_capability";
-    else if (name == "MFCreateAttributes")
-      check = "check_uvc11_camera_capability";
-    calls.push_back(
-        {index, name, std::regex_replace(name, std::regex("[0-9]+"), "N"), seen[name]++, check});
-  }
-  return calls;
-}
-
-// The guard whose line a throw from this call must produce.
-std::string guard_for_throw(const Call& call) {
-  if (call.check != "check_hardware_encoder_capability")
-    return call.check;
-  const std::string io = "check_encoder_io_media_types";
-  const std::map<std::string, std::string> steps = {
-      {"encoderN.ActivateObject(IMFTransform)", io + ": ActivateObject"},
-      {"encoderN.transform.GetAttributes", io + ": GetAttributes"},
-      {"encoderN.transform.attributes.SetUINTN", io + ": SetUINT32"},
-      {"encoderN.transform.GetStreamCount", io + ": GetStreamCount"},
-      {"MFCreateMediaType", io},
-      {"mediatype.SetUINTN", "in resolutions"},
-      {"encoderN.transform.SetOutputType", "in resolutions"},
-      {"encoderN.ActivateObject(ICodecAPI)", "check_codec_capabilities"},
-      {"encoderN.codec.IsSupported", "check_codec_capabilities"},
-      {"encoderN.codec.SetValue", "check_codec_capabilities"},
-      {"VariantClear", "check_codec_capabilities"}};
-  if (call.shape == "mediatype.SetGUID")
-    return io + (call.occurrence % 2 == 0 ? ": SetGUID with MFMediaType_Video"
-                                          : ": SetGUID with MFVideoFormat_H264");
-  if (call.shape == "encoderN.DetachObject")
-    return call.occurrence % 2 == 0 ? io : "check_codec_capabilities";
-  auto it = steps.find(call.shape);
-  return it == steps.end() ? call.check : it->second;
-}
+using Call = testing::MachineCall;
 
 std::string error(const std::string& text) {
   return "\t\t*** Error: " + text + "\n";
@@ -236,7 +182,7 @@ bool can_throw(const Call& call) {
 }
 
 TEST(FaultSweepTest, EveryCallFailingOrThrowingCostsOnlyItsLine) {
-  const std::vector<Call> calls = baseline_calls();
+  const std::vector<Call> calls = testing::machine_calls();
   ASSERT_GT(calls.size(), 150u);
   int prescribed_failures = 0;
   int runs = 0;
@@ -255,7 +201,7 @@ TEST(FaultSweepTest, EveryCallFailingOrThrowingCostsOnlyItsLine) {
       EXPECT_TRUE(testing::report_round_trips(run.report)) << what << "\n" << run.report;
       if (throws) {
         const std::string line =
-            "\t\t*** Error: " + guard_for_throw(call) + " catch com error: " + kText;
+            "\t\t*** Error: " + testing::innermost_guard(call) + " catch com error: " + kText;
         EXPECT_NE(run.report.find(line), std::string::npos) << what << ": no line " << line << "\n"
                                                             << run.report;
       } else if (const std::optional<std::string> line = line_for_failure(call)) {

@@ -1,8 +1,10 @@
-// The checker's own reports, read back: every scripted machine's report
-// parses into exactly the verdicts and items that produced it.
+// The checker's own reports, read back: every scripted machine's report, and
+// every report of the hang sweep, parses into exactly the verdicts and items
+// that produced it.
 #include <gtest/gtest.h>
 
 #include "summary/report_parser.h"
+#include "support/hang_sweep.h"
 #include "support/report_round_trip.h"
 #include "support/scripted_machine.h"
 
@@ -37,6 +39,15 @@ INSTANTIATE_TEST_SUITE_P(
                       ShapeCase{"Large", {16, 8, 8}, S_OK},
                       ShapeCase{"ComFailed", {2, 2, 2}, static_cast<HRESULT>(0x80004005u)}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A check given up on keeps its completed lines and one Error line; what it
+// wrote before the stall must still read back into its items and verdicts.
+TEST(RoundTripTest, EveryHangSweepReportReadsBack) {
+  const auto& runs = testing::hang_sweep_runs();
+  ASSERT_FALSE(runs.empty());
+  for (const testing::HangRun& run : runs)
+    EXPECT_TRUE(testing::report_round_trips(run.report)) << run.call.name << "\n" << run.report;
+}
 
 // The items of the baseline machine, spelled out rather than derived.
 TEST(RoundTripTest, BaselineItems) {

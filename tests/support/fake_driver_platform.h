@@ -1,10 +1,14 @@
 // A scripted process for the check driver: records what it writes and the
-// order of the platform calls.
+// order of the platform calls, and keeps the threads the driver lets go so
+// that a test can join them once it has let them go on.
 #pragma once
 
+#include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/check_driver.h"
@@ -14,39 +18,94 @@ namespace cc::testing {
 
 class FakeDriverPlatform : public DriverPlatform {
  public:
+  // The released threads must be able to finish by now.
+  ~FakeDriverPlatform() override { join_released_threads(); }
+
+  // COM calls come from the worker threads, the others from the driver's;
+  // a worker left behind may record its last call late.
   HRESULT co_initialize() override {
-    calls.push_back("CoInitialize");
-    return co_initialize_result;
+    record("CoInitialize");
+    std::lock_guard<std::mutex> lock(mutex_);
+    return co_initialize_results.empty() ? co_initialize_result : next_co_initialize_result();
   }
-  void co_uninitialize() override { calls.push_back("CoUninitialize"); }
+  void co_uninitialize() override { record("CoUninitialize"); }
   void write_stdout(const std::string& text) override {
-    calls.push_back("stdout");
+    record("stdout");
     out += text;
   }
   void write_stderr(const std::string& text) override {
-    calls.push_back("stderr");
+    record("stderr");
     err += text;
   }
   bool write_report_file(const std::string& path, const std::string& text) override {
-    calls.push_back("file");
+    record("file");
     if (unwritable.count(path))
       return false;
     files[path] = text;
     return true;
   }
-  void pause() override { calls.push_back("pause"); }
+  void pause() override { record("pause"); }
+  std::optional<std::string> environment_variable(const std::string& name) override {
+    auto it = environment.find(name);
+    return it == environment.end() ? std::nullopt : std::optional<std::string>(it->second);
+  }
+  // Not recorded in calls: every run lets its watchdog thread go.
+  void release_thread(std::thread thread) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_.push_back(std::move(thread));
+  }
+  void end_process(int status) override {
+    record("end process " + std::to_string(status));
+    if (on_end_process)
+      on_end_process();
+  }
+
+  void join_released_threads() {
+    std::vector<std::thread> threads;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      threads.swap(released_);
+    }
+    for (std::thread& thread : threads)
+      thread.join();
+  }
+  // The recorded calls, safe to read while released threads may still run.
+  std::vector<std::string> calls_so_far() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calls;
+  }
 
   HRESULT co_initialize_result = S_OK;
+  // When not empty: the results of the successive CoInitialize calls.
+  std::vector<HRESULT> co_initialize_results;
   std::vector<std::string> calls;
   std::string out;
   std::string err;
   std::map<std::string, std::string> files;
   std::map<std::string, bool> unwritable;
+  std::map<std::string, std::string> environment;
+  // Run when the process would end; a test lets blocked calls go here.
+  std::function<void()> on_end_process;
+
+ private:
+  std::vector<std::thread> released_;
+  void record(const std::string& call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls.push_back(call);
+  }
+  HRESULT next_co_initialize_result() {
+    const HRESULT hr = co_initialize_results.front();
+    co_initialize_results.erase(co_initialize_results.begin());
+    return hr;
+  }
+
+  std::mutex mutex_;
 };
 
 class FakeOs : public OsPlatform {
  public:
-  std::string read_registry_string(const std::string& key_path, const std::string& value_name,
+  std::string read_registry_string(const std::string& key_path,
+                                   const std::string& value_name,
                                    const std::string& default_value) override {
     last_key = key_path;
     last_value = value_name;

@@ -1,9 +1,14 @@
 // The script behind every fake platform: logs each call by name, makes chosen
-// calls fail or throw, and counts the fake objects still alive so that tests
-// can prove everything was released on every path.
+// calls fail, throw or block, and counts the fake objects still alive so that
+// tests can prove everything was released on every path. Calls may come from
+// several threads (the checks' workers).
 #pragma once
 
+#include <algorithm>
+#include <condition_variable>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,26 +37,33 @@ class FakeScript {
     sweep_hr_ = hr;
   }
 
+  // The index-th call overall (0-based) does not return until release_hang;
+  // for hang sweeps. Set before the run.
+  void hang_at(int index) { hang_indices_.push_back(index); }
+  void release_hang() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      released_ = true;
+    }
+    released_changed_.notify_all();
+  }
+
   // Called by the fakes at each platform call; returns the HRESULT the call
   // answers (success unless scripted), or throws.
   HRESULT on(const std::string& call, HRESULT success = S_OK) {
-    const int index = static_cast<int>(calls.size());
-    const int occurrence = counts_[call]++;
-    calls.push_back(call);
-    injection_points.push_back(index);
-    if (sweep_index_ && *sweep_index_ == index)
-      return act(sweep_action_, sweep_hr_);
-    auto it = rules_.find(call);
-    if (it != rules_.end()) {
-      for (const Rule& rule : it->second) {
-        if (!rule.occurrence || *rule.occurrence == occurrence)
-          return act(rule.action, rule.hr);
-      }
-    }
-    return success;
+    if (hang_indices_.empty())
+      return answer(call, log(call), success);
+    // Only a script with blocking calls has calls from several threads.
+    std::unique_lock<std::mutex> lock(mutex_);
+    const Logged logged = log(call);
+    if (std::find(hang_indices_.begin(), hang_indices_.end(), logged.index) !=
+        hang_indices_.end())
+      released_changed_.wait(lock, [this] { return released_; });
+    return answer(call, logged, success);
   }
 
   int count(const std::string& call) const {
+    std::lock_guard<std::mutex> lock(mutex_);
     auto it = counts_.find(call);
     return it == counts_.end() ? 0 : it->second;
   }
@@ -61,8 +73,37 @@ class FakeScript {
   std::vector<std::string> calls;
   std::vector<int> injection_points;
   int live_objects = 0;
+  // Told each call's index before the call answers, on the calling thread.
+  std::function<void(int index)> before_call;
 
  private:
+  struct Logged {
+    int index;
+    int occurrence;
+  };
+
+  Logged log(const std::string& call) {
+    const Logged logged{static_cast<int>(calls.size()), counts_[call]++};
+    calls.push_back(call);
+    injection_points.push_back(logged.index);
+    if (before_call)
+      before_call(logged.index);
+    return logged;
+  }
+
+  HRESULT answer(const std::string& call, const Logged& logged, HRESULT success) {
+    if (sweep_index_ && *sweep_index_ == logged.index)
+      return act(sweep_action_, sweep_hr_);
+    auto it = rules_.find(call);
+    if (it != rules_.end()) {
+      for (const Rule& rule : it->second) {
+        if (!rule.occurrence || *rule.occurrence == logged.occurrence)
+          return act(rule.action, rule.hr);
+      }
+    }
+    return success;
+  }
+
   struct Rule {
     Action action;
     HRESULT hr;
@@ -82,6 +123,10 @@ class FakeScript {
   std::optional<int> sweep_index_;
   Action sweep_action_ = Action::kFail;
   HRESULT sweep_hr_ = E_FAIL;
+  std::vector<int> hang_indices_;
+  bool released_ = false;
+  mutable std::mutex mutex_;
+  std::condition_variable released_changed_;
 };
 
 // Base of every fake platform object: alive from construction to destruction.

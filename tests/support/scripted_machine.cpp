@@ -93,6 +93,8 @@ void add_camera(ScriptedMachine& machine, int index) {
 }  // namespace
 
 ScriptedMachine::ScriptedMachine(MachineShape shape) {
+  // The driver's thread stays blocked until the run has been ended for it.
+  driver.on_end_process = [this] { script.release_hang(); };
   os.product_name = "Windows 10 Pro";
   for (int i = 0; i < shape.adapters; ++i)
     add_adapter(*this, i);
@@ -100,6 +102,11 @@ ScriptedMachine::ScriptedMachine(MachineShape shape) {
     add_encoder(*this, i);
   for (int i = 0; i < shape.cameras; ++i)
     add_camera(*this, i);
+}
+
+ScriptedMachine::~ScriptedMachine() {
+  script.release_hang();
+  driver.join_released_threads();
 }
 
 CheckSet ScriptedMachine::checks() {
@@ -130,6 +137,13 @@ CheckSet ScriptedMachine::checks() {
 int ScriptedMachine::run(std::vector<const char*> arguments) {
   arguments.insert(arguments.begin(), "CapabilityChecker.exe");
   return run_checker(static_cast<int>(arguments.size()), arguments.data(), driver, os, checks());
+}
+
+int ScriptedMachine::run(std::chrono::milliseconds stall_limit,
+                         std::vector<const char*> arguments) {
+  arguments.insert(arguments.begin(), "CapabilityChecker.exe");
+  return run_checker(static_cast<int>(arguments.size()), arguments.data(), driver, os, checks(),
+                     stall_limit);
 }
 
 }  // namespace cc::testing

@@ -3,6 +3,7 @@
 // them as the Windows composition root binds them to the real platform.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,18 @@ struct MachineShape {
 class ScriptedMachine {
  public:
   explicit ScriptedMachine(MachineShape shape = {});
+  // A call left blocked is let go, and the threads the driver let go are
+  // joined, before the fakes they use go.
+  ~ScriptedMachine();
+  ScriptedMachine(const ScriptedMachine&) = delete;
+  ScriptedMachine& operator=(const ScriptedMachine&) = delete;
 
   // The bound checks; valid while the machine lives.
   CheckSet checks();
   // One whole run of the checker; returns its exit status.
   int run(std::vector<const char*> arguments = {});
+  // The same with a stall limit of the test's choosing.
+  int run(std::chrono::milliseconds stall_limit, std::vector<const char*> arguments = {});
 
   FakeScript script;
   FakeDriverPlatform driver;

@@ -20,12 +20,22 @@ check "nested: the innermost guard consumes it" contains "$out" '\t\t*** Error: 
 check "nested: the outer guard writes nothing" test "$(grep -c 'outer catch' "$out")" = 0
 check "nested: the outer operation goes on" contains "$out" 'after=1'
 
+wine_run worker "$probe" worker
+out=$CC_WORK/worker.out
+check "worker thread: exit status 0" test "$(cat "$CC_WORK/worker.rc")" = 0
+check "worker thread: the guard's line" contains "$out" '\t\t*** Error: worker catch undefined exception!'
+check "worker thread: the innermost guard consumes it" contains "$out" '\t\t*** Error: worker inner catch undefined exception!'
+check "worker thread: the outer guard writes nothing" test "$(grep -c 'worker outer catch' "$out")" = 0
+check "worker thread: the outer operation goes on" contains "$out" 'after=1'
+check "worker thread: the main thread's guard still works" contains "$out" '\t\t*** Error: again catch undefined exception!'
+
 wine_run divide "$probe" divide
 check "integer divide by zero is caught" contains "$CC_WORK/divide.out" '\t\t*** Error: divide catch undefined exception!'
 
 if [ "$CC_ARCH" = x64 ]; then
   # x64 unwinds through the faulting frames, so their objects are released.
   check "x64: objects of the faulting frames are released" contains "$CC_WORK/guarded.out" 'released=2'
+  check "x64: and on a worker thread" contains "$CC_WORK/worker.out" 'released=3'
 fi
 
 # A driver that crashes inside a probe: the test encoder writes through a

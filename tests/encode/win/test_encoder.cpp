@@ -9,6 +9,7 @@
 //   CC_TEST_ENCODER_UNLOCK      "fail" refuses MF_TRANSFORM_ASYNC_UNLOCK
 //   CC_TEST_ENCODER_FAULT       "ActivateObject" or "SetOutputType:WxH": a real
 //                               access violation at that point
+//   CC_TEST_ENCODER_HANG        "SetOutputType:WxH": that call never returns
 //   CC_TEST_ENCODER_LOG         a file that receives one line per call
 #include <windows.h>
 
@@ -78,6 +79,16 @@ void crash_if_requested(const char* call) {
   const DWORD length = GetEnvironmentVariableA("CC_TEST_ENCODER_FAULT", wanted, sizeof wanted);
   if (length > 0 && length < sizeof wanted && std::strcmp(wanted, call) == 0)
     crash();
+}
+
+// Never returns when CC_TEST_ENCODER_HANG names this call: a driver that
+// stops answering. Plain C, like crash_if_requested, so that its callers'
+// frames stay free of C++ objects.
+void hang_if_requested(const char* call) {
+  char wanted[128];
+  const DWORD length = GetEnvironmentVariableA("CC_TEST_ENCODER_HANG", wanted, sizeof wanted);
+  if (length > 0 && length < sizeof wanted && std::strcmp(wanted, call) == 0)
+    Sleep(INFINITE);
 }
 
 const char* property_name(const GUID* api) {
@@ -256,6 +267,7 @@ class Encoder final : public IMFTransform, public ICodecAPI {
       std::snprintf(call, sizeof call, "SetOutputType:%ux%u", static_cast<unsigned>(size >> 32),
                     static_cast<unsigned>(size));
       crash_if_requested(call);
+      hang_if_requested(call);
     }
     return set_output_type(stream, type, flags);
   }

@@ -3,6 +3,8 @@
 //   fault_probe guarded     : a null write inside run_guarded; prints the report
 //   fault_probe nested      : the fault inside an inner guard of an outer guard
 //   fault_probe divide      : an integer division by zero inside a guard
+//   fault_probe worker      : guarded and nested faults on a thread of their
+//                             own (checks after a stalled one run on workers)
 //   fault_probe unguarded   : a null write outside every guard (must crash)
 //   fault_probe chained     : as unguarded, with a filter installed before the
 //                             guard's; that filter must see the fault (exit 3)
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "report/com_error.h"
 #include "report/com_error_win.h"
@@ -75,6 +78,14 @@ int main(int argc, char** argv) {
       cc::run_guarded(section, "inner", [] { write_through_null(); });
       after = true;
     });
+  } else if (mode == "worker") {
+    std::thread([&] {
+      cc::run_guarded(section, "worker", [] { write_through_null(); });
+      cc::run_guarded(section, "worker outer", [&] {
+        cc::run_guarded(section, "worker inner", [] { write_through_null(); });
+        after = true;
+      });
+    }).join();
   } else if (mode == "divide") {
     cc::run_guarded(section, "divide", [] { std::printf("%d\n", divide_by_zero()); });
   }

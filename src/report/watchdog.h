@@ -1,0 +1,81 @@
+// What a watchdog on another thread sees of one check that a worker thread
+// runs: each guarded step that the check starts or finishes, and each line
+// that it completes in its section, is progress. A check that shows none for
+// the limit is given up: its completed lines and the flags it raised before
+// count, and nothing it does afterwards reaches the report.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/report_section.h"
+
+namespace cc {
+
+// A check's flags as the watchdog counts them.
+struct WatchedFlags {
+  bool first = false;
+  bool second = false;
+};
+
+// What counts of a check that was given up.
+struct GivenUp {
+  std::string step;  // innermost guarded step running; empty when none was
+  WatchedFlags flags;
+  std::string text;  // the lines the section completed before
+};
+
+// One check's section, flags and progress, shared by the thread that runs the
+// check and the watchdog. Writes into the section and the progress calls are
+// made under one mutex; nothing in it blocks while holding it.
+class CheckWatch final : public SectionWatch {
+ public:
+  CheckWatch() { section_.watch_by(this); }
+  CheckWatch(const CheckWatch&) = delete;
+  CheckWatch& operator=(const CheckWatch&) = delete;
+  ~CheckWatch() = default;
+
+  // --- The check's thread.
+  ReportSection& section() { return section_; }
+  // The check's own flags, written only by the thread that runs it. Their
+  // raised values are published at each progress, so that the watchdog never
+  // reads them while they may change.
+  WatchedFlags flags;
+  // name must live until the matching step_finished.
+  void step_started(const std::string& name);
+  void step_finished();
+  void line_completed() override;
+  // After the check returned: false when it had been given up already, in
+  // which case its thread must leave the remaining checks alone.
+  bool finish();
+  // True once the watchdog gave the check up (possibly before it started).
+  bool given_up();
+
+  // --- The watchdog's thread.
+  // The progress so far, or nullopt once the check has finished.
+  std::optional<std::uint64_t> progress();
+  // Gives the check up if it is unfinished and its progress is still seen;
+  // from then on its writes are dropped. nullopt when it moved on meanwhile.
+  std::optional<GivenUp> give_up(std::uint64_t seen);
+  // After the check finished: its whole section text and flags.
+  std::string finished_text() const { return section_.text(); }
+  WatchedFlags finished_flags() const { return flags; }
+
+ private:
+  void note_progress();  // mutex held
+
+  ReportSection section_;
+  std::uint64_t progress_ = 0;
+  bool finished_ = false;
+  std::vector<const std::string*> steps_;
+  WatchedFlags published_;
+};
+
+// The watch of the check that runs on the calling thread (nullptr: none);
+// run_guarded reports its steps to it.
+void set_thread_check_watch(CheckWatch* watch);
+CheckWatch* thread_check_watch();
+
+}  // namespace cc

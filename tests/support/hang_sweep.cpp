@@ -1,0 +1,154 @@
+#include "support/hang_sweep.h"
+
+#include <algorithm>
+#include <array>
+#include <future>
+#include <map>
+
+#include "report/report_texts.h"
+#include "report/watchdog.h"
+#include "support/scripted_machine.h"
+
+namespace cc::testing {
+namespace {
+
+constexpr int kChecks = 4;  // decoder, GPU details, encoder, camera: the order they run in
+constexpr int kParallelRuns = 12;
+
+// What a check had when a call was made, and what it had at its end.
+struct CheckState {
+  std::string kept;  // its section's completed lines
+  bool first = false;
+  bool second = false;
+};
+
+struct Baseline {
+  std::array<CheckState, kChecks> final;
+  std::map<int, std::pair<int, CheckState>> at_call;  // call index -> (check, state)
+};
+
+// Follows the default machine's checks through one unblocked run and notes,
+// at every platform call, what the running check had written and raised.
+class Recorder {
+ public:
+  Baseline record() {
+    ScriptedMachine machine;
+    machine.script.before_call = [&](int index) { baseline_.at_call[index] = {check_, now()}; };
+    const CheckSet inner = machine.checks();
+    CheckSet checks;
+    checks.decoder = [&](ReportSection& s, bool& a) {
+      follow(0, s, &a, nullptr, [&] { inner.decoder(s, a); });
+    };
+    checks.gpu_details = [&](ReportSection& s) {
+      follow(1, s, nullptr, nullptr, [&] { inner.gpu_details(s); });
+    };
+    checks.encoder = [&](ReportSection& s, bool& a, bool& b) {
+      follow(2, s, &a, &b, [&] { inner.encoder(s, a, b); });
+    };
+    checks.camera = [&](ReportSection& s, bool& a, bool& b) {
+      follow(3, s, &a, &b, [&] { inner.camera(s, a, b); });
+    };
+    const char* argv[] = {"CapabilityChecker.exe"};
+    run_checker(1, argv, machine.driver, machine.os, checks);
+    return baseline_;
+  }
+
+ private:
+  template <typename Body>
+  void follow(int check, ReportSection& section, bool* first, bool* second, Body body) {
+    check_ = check;
+    section_ = &section;
+    first_ = first;
+    second_ = second;
+    body();
+    baseline_.final[check] = now();
+    baseline_.final[check].kept = section.text();
+  }
+
+  CheckState now() const {
+    std::string text = section_->text();
+    text.resize(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
+    return {text, first_ && *first_, second_ && *second_};
+  }
+
+  Baseline baseline_;
+  int check_ = 0;
+  ReportSection* section_ = nullptr;
+  bool* first_ = nullptr;
+  bool* second_ = nullptr;
+};
+
+// The report of a run whose call `index` never answered: every other check
+// as in the baseline, the stuck one with the lines and flags it had then.
+std::string expected_report(const Baseline& baseline, int index, const std::string& step) {
+  const auto& [stuck, then] = baseline.at_call.at(index);
+  std::array<CheckState, kChecks> checks = baseline.final;
+  checks[stuck] = then;
+  char line[512];
+  std::snprintf(line, sizeof(line), texts::kNoAnswerFormat, step.c_str(),
+                static_cast<int>((kHangSweepLimit.count() + 999) / 1000));
+  checks[stuck].kept += "\t\t*** Error: " + std::string(line) + "\n";
+  VerdictFlags flags;
+  flags.decoder_available = checks[0].first;
+  flags.encoder_available = checks[2].first;
+  flags.encoder_driver_supported = checks[2].second;
+  flags.camera_uvc15 = checks[3].first;
+  flags.camera_uvc11 = checks[3].second;
+  return std::string("Capability Checker v2.4.0.1233\n\n") +
+         "H.264 Encoding: " + encoding_verdict(flags) +
+         "H.264 Decoding: " + decoding_verdict(flags) + "\n" + kEncodingHeading + "\n\n" +
+         checks[2].kept + "\n" + kDecodingHeading + "\n\n" + checks[0].kept + "\n" +
+         kGpuDetailsHeading + "\n\n" + checks[1].kept + kCameraHeading + "\n\n" + checks[3].kept +
+         "\n" + "Endpoint OS\n\t Windows 10 Pro\n";
+}
+
+HangRun run_blocked(const MachineCall& call) {
+  HangRun run;
+  run.call = call;
+  run.step = innermost_guard(call);
+  ScriptedMachine machine;
+  machine.script.hang_at(call.index);
+  // Should the watchdog never end the run, the call is let go after a while,
+  // so that the sweep fails instead of hanging.
+  std::promise<void> returned;
+  std::thread backstop([&, done = returned.get_future()] {
+    if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
+      machine.script.release_hang();
+  });
+  run.status = machine.run(kHangSweepLimit);
+  returned.set_value();
+  backstop.join();
+  machine.driver.join_released_threads();
+  run.report = machine.driver.out;
+  run.driver_calls = machine.driver.calls;
+  run.live_objects = machine.script.live_objects;
+  return run;
+}
+
+std::vector<HangRun> sweep() {
+  const std::vector<MachineCall> calls = machine_calls();
+  const Baseline baseline = Recorder().record();
+  std::vector<HangRun> runs(calls.size());
+  // The runs mostly wait for the limit, so several go at once.
+  std::vector<std::future<void>> lanes;
+  for (int lane = 0; lane < kParallelRuns; ++lane) {
+    lanes.push_back(std::async(std::launch::async, [&, lane] {
+      for (std::size_t i = lane; i < calls.size(); i += kParallelRuns)
+        runs[i] = run_blocked(calls[i]);
+    }));
+  }
+  for (auto& lane : lanes)
+    lane.get();
+  for (HangRun& run : runs)
+    run.expected_report = expected_report(baseline, run.call.index, run.step);
+  return runs;
+}
+
+}  // namespace
+
+const std::vector<HangRun>& hang_sweep_runs() {
+  static const std::vector<HangRun> runs = sweep();
+  return runs;
+}
+
+}  // namespace cc::testing

@@ -1,0 +1,32 @@
+// The hang sweep: the default scripted machine, run once for every platform
+// call of its baseline run with that call blocking until the run has been
+// ended for it, under a short stall limit. Each run's report is kept, with
+// the report the driver must have written, so that checks of other kinds
+// (a parser's round trip, say) can walk the same reports.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "support/machine_calls.h"
+
+namespace cc::testing {
+
+// Long enough that no check which still moves is cut off on a busy machine.
+inline constexpr std::chrono::milliseconds kHangSweepLimit{250};
+
+struct HangRun {
+  MachineCall call;                       // the call that blocked
+  std::string step;                       // the guard innermost around it
+  int status = -1;                        // what run_checker returned
+  std::string report;                     // standard output
+  std::string expected_report;            // see expected_hang_report
+  std::vector<std::string> driver_calls;  // once every thread has ended
+  int live_objects = -1;                  // platform objects alive then
+};
+
+// Every run of the sweep, in call order; made once per process, on first use.
+const std::vector<HangRun>& hang_sweep_runs();
+
+}  // namespace cc::testing
