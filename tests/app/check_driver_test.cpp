@@ -90,8 +90,11 @@ struct DriverRun {
   int status = -1;
 
   void go(std::vector<const char*> args, const CheckSet& checks) {
+    // As the C runtime hands it over: argv[argc] is a null pointer.
     args.insert(args.begin(), "CapabilityChecker.exe");
-    status = run_checker(static_cast<int>(args.size()), args.data(), platform, os, checks);
+    const int argc = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    status = run_checker(argc, args.data(), platform, os, checks);
   }
 };
 
