@@ -84,7 +84,7 @@ class FakeTopology : public KsTopologyInfo, public Counted {
   }
   HRESULT create_node_instance(std::uint32_t node, std::unique_ptr<KsControl>* control) override {
     HRESULT hr = script_.on(name_ + ".topology.CreateNodeInstance");
-    if (SUCCEEDED(hr))
+    if (hr == S_OK)  // S_FALSE: a success that hands out nothing
       *control = std::make_unique<FakeKsControl>(script_, name_ + ".node" + std::to_string(node),
                                                  device_.nodes.at(node), calls_);
     return hr;

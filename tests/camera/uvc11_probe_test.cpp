@@ -140,15 +140,17 @@ INSTANTIATE_TEST_SUITE_P(
                       FakeKsNode empty = unit_with({kH264UnitSet});
                       empty.size_answer = 0;
                       t.add(kLink, {unit_with({kH264UnitSet}), unit_with({kH264UnitSet}), empty,
-                                    unit_with({kH264UnitSet})});
+                                    unit_with({kH264UnitSet}), unit_with({kH264UnitSet})});
                       t.script.fail("moniker0.topology.get_NodeType", E_FAIL, 0);
                       t.script.fail("moniker0.topology.CreateNodeInstance", E_OUTOFMEMORY, 0);
                       t.script.fail("moniker0.node3.KsProperty", E_ACCESSDENIED, 1);
+                      t.script.fail("moniker0.topology.CreateNodeInstance", S_FALSE, 3);
                     },
                     "\t\t*** Error: Cannot get the node type (error = 0x80004005)!\n"
                     "\t\t*** Error: Could not create the IKsControl (error = 0x8007000E)!\n"
                     "\t\t*** Error: KsProperty is empty!\n"
-                    "\t\t*** Error: Calling KsProperty on node failed (error = 0x80070005)!\n",
+                    "\t\t*** Error: Calling KsProperty on node failed (error = 0x80070005)!\n"
+                    "\t\t*** Error: Could not create the IKsControl (error = 0x00000001)!\n",
                     false}),
     [](const auto& info) { return std::string(info.param.name); });
 
