@@ -36,6 +36,28 @@ TEST(CsvCellTest, QuotesAndNeutralisesFormulas) {
     EXPECT_EQ(csv_cell(text), cell) << text;
 }
 
+// Cells in header order between commas; several items in one cell keep
+// their places, so the n-th driver is the n-th adapter's even when one is blank.
+TEST(CsvRowTest, CellsInHeaderOrder) {
+  Endpoint e;
+  e.endpoint = "PC-01";
+  e.os = "Windows 10 Pro";
+  e.encoding = "\t Software*";
+  e.decoding = "\t Onboard hardware";
+  e.adapters = {{"Microsoft Basic Display Adapter", ""}, {"Intel(R) HD Graphics 4600", "9.18"}};
+  e.encoders = {
+      {"Intel MFT", false, "Intel graphics card not supported by driver version", {}, {}}};
+  e.cameras = {{"Cam, HD", true, false, true, false, {}}};
+  e.errors = {"*** Error: x", "*** Error: y"};
+  std::ostringstream row;
+  write_csv_row(row, e);
+  EXPECT_EQ(row.str(),
+            "PC-01,Windows 10 Pro,Software*,Onboard hardware,"
+            "Microsoft Basic Display Adapter | Intel(R) HD Graphics 4600, | 9.18,"
+            "Intel MFT (not supported: Intel graphics card not supported by driver version),"
+            "\"Cam, HD (UVC 1.1)\",2\r\n");
+}
+
 std::string read(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
