@@ -13,7 +13,7 @@ std::string joined(const std::vector<Item>& items,
                    const std::function<std::string(const Item&)>& text) {
   std::string cell;
   for (const Item& item : items) {
-    if (!cell.empty())
+    if (&item != &items.front())  // a blank item keeps its place
       cell += kItemSeparator;
     cell += text(item);
   }

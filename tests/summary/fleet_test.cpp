@@ -77,12 +77,20 @@ TEST(FleetTest, TotalsCountEndpointsOnceAndRankThem) {
   FleetTotals totals;
   const Encoder refused =
       encoder("Intel MFT", false, "Intel graphics card not supported by driver version");
-  for (int i = 0; i < 3; ++i)
-    totals.add(endpoint("\t Software*", {refused, refused}));
-  totals.add(endpoint("\t Onboard hardware", {encoder("AMD MFT", true, "")}));
+  for (int i = 0; i < 3; ++i) {
+    Endpoint e = endpoint("\t Software*", {refused, refused});
+    e.errors.assign(i, "*** Error: x");  // Error lines on two of them
+    totals.add(e);
+  }
+  Endpoint onboard = endpoint("\t Onboard hardware", {encoder("AMD MFT", true, "")});
+  onboard.decoding = "\t Onboard hardware";
+  totals.add(onboard);
   EXPECT_EQ(totals.endpoints(), 4);
+  EXPECT_EQ(totals.endpoints_with_errors(), 2);
   EXPECT_EQ(totals.encoding(),
             (std::vector<std::pair<std::string, int>>{{"Software*", 3}, {"Onboard hardware", 1}}));
+  EXPECT_EQ(totals.decoding(),
+            (std::vector<std::pair<std::string, int>>{{"Software", 3}, {"Onboard hardware", 1}}));
   const std::vector<Blocker> blockers = totals.blockers();
   ASSERT_EQ(blockers.size(), 1u);
   EXPECT_EQ(blockers[0].endpoints, 3);

@@ -136,6 +136,42 @@ TEST(ReportParserTest, AnsiNamesBecomeUtf8) {
   EXPECT_EQ(parsed.endpoint->os, "Windows 10 Pro f\xC3\xBCr Workstations");
 }
 
+struct OwnerCase {
+  const char* name;
+  std::string encoding_lines;
+  std::vector<std::string> encoder_info;
+  std::vector<std::string> endpoint_infos;
+};
+
+// An Info line belongs to the encoder whose line it follows, until the next
+// encoder's resolutions or a heading.
+TEST(ReportParserTest, InfoLinesBelongToTheEncoderBeforeThem) {
+  const std::string heading = "On-board GPU H.264 Encoding Capabilities:\n";
+  const std::string supported = "\tAMD H.264 Encoder MFT - Supported\n";
+  const std::string info = "\t\t*** Info: Low latency mode is not supported\n";
+  const OwnerCase cases[] = {
+      {"after its line", supported + info, {"Low latency mode is not supported"}, {}},
+      {"after the next one's resolutions",
+       supported + "\t\tSupports output resolutions: 320x180\n" + info,
+       {},
+       {"*** Info: Low latency mode is not supported", "Supports output resolutions: 320x180"}},
+      {"after a heading",
+       supported + heading + info,
+       {},
+       {"*** Info: Low latency mode is not supported"}},
+  };
+  for (const OwnerCase& c : cases) {
+    const ParseOutcome parsed = parse_report("Capability Checker v1\n" + heading +
+                                             c.encoding_lines + "Endpoint OS\n\t Windows 10\n");
+    ASSERT_TRUE(parsed.endpoint) << c.name;
+    const Endpoint& e = *parsed.endpoint;
+    ASSERT_EQ(e.encoders.size(), 1u) << c.name;
+    EXPECT_EQ(e.encoders[0].info, c.encoder_info) << c.name;
+    EXPECT_EQ(e.infos, c.endpoint_infos) << c.name;
+    EXPECT_EQ(e.unrecognised, std::vector<std::string>{}) << c.name;
+  }
+}
+
 struct Rejection {
   const char* name;
   std::string bytes;

@@ -36,6 +36,28 @@ TEST(CsvCellTest, QuotesAndNeutralisesFormulas) {
     EXPECT_EQ(csv_cell(text), cell) << text;
 }
 
+// Cells in header order between commas; several items in one cell keep
+// their places, so the n-th driver is the n-th adapter's even when one is blank.
+TEST(CsvRowTest, CellsInHeaderOrder) {
+  Endpoint e;
+  e.endpoint = "PC-01";
+  e.os = "Windows 10 Pro";
+  e.encoding = "\t Software*";
+  e.decoding = "\t Onboard hardware";
+  e.adapters = {{"Microsoft Basic Display Adapter", ""}, {"Intel(R) HD Graphics 4600", "9.18"}};
+  e.encoders = {
+      {"Intel MFT", false, "Intel graphics card not supported by driver version", {}, {}}};
+  e.cameras = {{"Cam, HD", true, false, true, false, {}}};
+  e.errors = {"*** Error: x", "*** Error: y"};
+  std::ostringstream row;
+  write_csv_row(row, e);
+  EXPECT_EQ(row.str(),
+            "PC-01,Windows 10 Pro,Software*,Onboard hardware,"
+            "Microsoft Basic Display Adapter | Intel(R) HD Graphics 4600, | 9.18,"
+            "Intel MFT (not supported: Intel graphics card not supported by driver version),"
+            "\"Cam, HD (UVC 1.1)\",2\r\n");
+}
+
 std::string read(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -113,7 +135,8 @@ TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
 
 TEST_F(SummaryRunTest, HostileNamesStayText) {
   write(dir_ / "r" / "evil.txt", machine_report({1, 1, 0}, "<script>alert(1)</script>"));
-  EXPECT_EQ(run({(dir_ / "r").string()}), kAllRead) << err_.str();
+  EXPECT_EQ(run({(dir_ / "r").string()}), kAllRead);
+  EXPECT_EQ(err_.str(), "");
   const std::string html = read(dir_ / "out.html");
   EXPECT_EQ(html.find("<script"), std::string::npos);
   EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
@@ -121,13 +144,61 @@ TEST_F(SummaryRunTest, HostileNamesStayText) {
             html.find("http://www.w3.org/2000/svg"));  // the SVG namespace only
 }
 
-TEST_F(SummaryRunTest, OutputThatCannotBeCreatedIsAUsageError) {
+// Where clashing names make endpoints paths, the paths start below the
+// folder, however it was named.
+TEST_F(SummaryRunTest, ClashingNamesArePathsBelowTheFolder) {
+  write(dir_ / "r" / "a" / "PC.txt", "");
+  write(dir_ / "r" / "b" / "PC.txt", "");
+  for (const std::string& folder : {(dir_ / "r").string(), (dir_ / "r").string() + "/"}) {
+    std::vector<std::string> names;
+    for (const ReportFile& file : find_report_files({folder}).files)
+      names.push_back(endpoint_name(file));
+    EXPECT_EQ(names, (std::vector<std::string>{"a/PC.txt", "b/PC.txt"})) << folder;
+  }
+}
+
+// An output that cannot be created stops the run before reading; one that
+// cannot be written to the end does not pass for a complete run.
+TEST_F(SummaryRunTest, OutputsThatFailAreReported) {
   write(dir_ / "r" / "a.txt", machine_report({1, 1, 1}));
-  SummaryOptions options;
-  options.paths = {(dir_ / "r").string()};
-  options.csv = (dir_ / "no" / "such" / "dir.csv").string();
-  EXPECT_EQ(run_summary(options, out_, err_), kUsageError);
-  EXPECT_NE(err_.str().find("Can't create"), std::string::npos);
+  const struct {
+    std::string csv;
+    int status;
+    const char* message;
+  } cases[] = {{(dir_ / "no" / "such" / "dir.csv").string(), kUsageError, "Can't create "},
+               {"/dev/full", kSomeNotRead, "An output file could not be written completely\n"}};
+  for (const auto& c : cases) {
+    if (c.csv == "/dev/full" && !fs::exists(c.csv))
+      continue;  // no such device here
+    SummaryOptions options;
+    options.paths = {(dir_ / "r").string()};
+    options.csv = c.csv;
+    std::ostringstream out, err;
+    EXPECT_EQ(run_summary(options, out, err), c.status) << c.csv;
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+  }
+}
+
+// Chart labels past 72 bytes are cut before the character the limit falls in.
+TEST(HtmlPageTest, LongLabelsAreCutBetweenCharacters) {
+  const std::string a70(70, 'a');
+  const std::pair<std::string, std::string> cases[] = {
+      {a70 + "bc", a70 + "bc"},
+      {a70 + "bcd", a70 + "b\xE2\x80\xA6"},
+      {a70 + "\xC3\xA9" + "d", a70 + "\xE2\x80\xA6"},
+  };
+  for (const auto& [label, shown] : cases) {
+    Endpoint e;
+    e.encoding = "\t " + label;
+    FleetTotals totals;
+    totals.add(e);
+    std::ostringstream html;
+    HtmlPage().write(html, totals);
+    const std::string page = html.str();
+    const std::string first_bar = "<text x=\"0\" y=\"19\">";
+    const std::size_t at = page.find(first_bar) + first_bar.size();
+    EXPECT_EQ(page.substr(at, page.find("</text>", at) - at), shown) << label;
+  }
 }
 
 // Up to the limit the page lists every endpoint; past it, none, and says
