@@ -57,6 +57,12 @@ inline constexpr char kAdapterDriver[] = "\tDriver=";
 
 // Encoding section.
 inline constexpr char kNoEncoders[] = "\tThere are no hardware H.264 encoders";
+// The Info line that opens the section when an x64 or x86 build runs emulated
+// on an ARM64 machine, filled with the build's own machine ("x64", "x86"):
+// such a build cannot load the vendor's ARM64 encoder DLLs.
+inline constexpr char kEmulatedOnArm64Format[] =
+    "This %s build runs emulated on an ARM64 machine; the ARM64 build sees the machine's own "
+    "hardware encoders";
 inline constexpr char kUnknownEncoderName[] = "<Unknown device name>";
 inline constexpr char kEncoderSupported[] = " - Supported";
 inline constexpr char kEncoderNotSupported[] = " - Not supported";
