@@ -3,6 +3,7 @@
 #include <functional>
 #include <vector>
 
+#include "summary/endpoint_status.h"
 #include "summary/fleet.h"
 
 namespace cc::summary {
@@ -53,7 +54,7 @@ std::string csv_cell(const std::string& text) {
 }
 
 void write_csv_header(std::ostream& out) {
-  out << kCsvHeader << "\r\n";
+  out << kUtf8Bom << kCsvHeader << "\r\n";
 }
 
 std::vector<std::string> endpoint_cells(const Endpoint& e) {
@@ -65,7 +66,11 @@ std::vector<std::string> endpoint_cells(const Endpoint& e) {
           joined<Adapter>(e.adapters, [](const Adapter& a) { return a.driver; }),
           joined<Encoder>(e.encoders, encoder_text),
           joined<Camera>(e.cameras, camera_text),
-          std::to_string(e.errors.size())};
+          std::to_string(e.errors.size()),
+          e.status >= 0 ? status_name(static_cast<Status>(e.status)) : "",
+          e.action,
+          e.report_time,
+          joined<std::string>(e.infos, [](const std::string& line) { return line; })};
 }
 
 void write_csv_row(std::ostream& out, const Endpoint& e) {

@@ -9,8 +9,12 @@
 
 namespace cc::summary {
 
+// Later columns are added after the earlier ones, which keep their places.
 inline constexpr char kCsvHeader[] =
-    "endpoint,os,encoding,decoding,adapters,drivers,encoders,cameras,errors";
+    "endpoint,os,encoding,decoding,adapters,drivers,encoders,cameras,errors,status,action,"
+    "report_time,notes";
+// Written before the header, so that Excel reads the file as UTF-8.
+inline constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 // One cell: a leading =, +, -, @, tab or carriage return gets a "'" in front
 // so that a spreadsheet shows it instead of running it as a formula; then

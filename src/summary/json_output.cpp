@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "summary/endpoint_status.h"
+
 namespace cc::summary {
 namespace {
 
@@ -56,7 +58,13 @@ std::string endpoint_json(const Endpoint& e) {
                  {"adapters", adapters},
                  {"cameras", cameras_json(e.cameras)},
                  {"errors", e.errors},
-                 {"unrecognised", e.unrecognised}};
+                 {"unrecognised", e.unrecognised},
+                 {"infos", e.infos},
+                 {"no_encoders", e.no_encoders},
+                 {"no_cameras", e.no_cameras},
+                 {"status", e.status >= 0 ? status_name(static_cast<Status>(e.status)) : ""},
+                 {"action", e.action},
+                 {"report_time", e.report_time}};
   return dump(object);
 }
 
@@ -69,11 +77,30 @@ void JsonWriter::add(const Endpoint& endpoint) {
   first_ = false;
 }
 
-void JsonWriter::finish(const std::vector<Unreadable>& unreadable) {
+namespace {
+
+Json comparison_json(const Comparison& comparison) {
+  Json moved = Json::array();
+  for (const StatusMove& move : comparison.moved())
+    moved.push_back({{"endpoint", move.endpoint}, {"from", move.from}, {"to", move.to}});
+  return {{"previous", comparison.previous_file()},
+          {"previous_endpoints", comparison.previous_endpoints()},
+          {"moved", moved},
+          {"new", comparison.added()},
+          {"vanished", comparison.vanished()}};
+}
+
+}  // namespace
+
+void JsonWriter::finish(const FleetTotals& totals, const Comparison* comparison) {
   Json list = Json::array();
-  for (const Unreadable& file : unreadable)
+  for (const Unreadable& file : totals.unreadable())
     list.push_back({{"file", file.file}, {"reason", file.reason}});
-  out_ << "\n], \"unreadable\": " << dump(list) << "}\n";
+  out_ << "\n], \"unreadable\": " << dump(list)
+       << ", \"older_reports\": " << totals.older_reports();
+  if (comparison)
+    out_ << ", \"compare\": " << dump(comparison_json(*comparison));
+  out_ << "}\n";
 }
 
 }  // namespace cc::summary
