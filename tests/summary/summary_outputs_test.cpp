@@ -112,7 +112,7 @@ class SummaryRunTest : public ::testing::Test {
 
   int run(std::vector<std::string> paths) {
     SummaryOptions options{paths, (dir_ / "out.csv").string(), (dir_ / "out.json").string(),
-                           (dir_ / "out.html").string()};
+                           (dir_ / "out.html").string(), ""};
     return run_summary(options, out_, err_);
   }
 
@@ -184,6 +184,7 @@ TEST_F(SummaryRunTest, EachFileCountsOnce) {
                           (r / "a" / ".." / "PC-02.txt").string(), r.string() + "/"},
                          (r / "fleet.txt").string(),
                          (r / "a" / "fleet.json.txt").string(),
+                         "",
                          ""};
   EXPECT_EQ(run_summary(options, out_, err_), kAllRead) << err_.str();
   EXPECT_NE(out_.str().find("Endpoints read: 2\nOlder reports of them: 0\n"), std::string::npos)
@@ -267,6 +268,52 @@ TEST_F(SummaryRunTest, ReadingIsSizedFromTheFile) {
   ASSERT_TRUE(read_report_bytes((dir_ / "large.txt").string(), buffer));
   EXPECT_EQ(buffer.size(), kMaxReportBytes + 1);
   EXPECT_FALSE(read_report_bytes((dir_ / "none.txt").string(), buffer));
+}
+
+// A second summary says what changed since the first: one endpoint moved,
+// one is new, one vanished; names compare without case.
+TEST_F(SummaryRunTest, CompareSaysWhatChanged) {
+  const fs::path r = dir_ / "r";
+  write(r / "PC-A.txt", machine_report({1, 0, 0}));  // no encoder
+  write(r / "PC-B.txt", machine_report({1, 1, 0}));
+  write(r / "PC-C.txt", machine_report({1, 1, 0}));
+  ASSERT_EQ(run({r.string()}), kAllRead);
+  fs::rename(dir_ / "out.json", dir_ / "before.json");
+  fs::remove(r / "PC-C.txt");
+  fs::remove(r / "PC-A.txt");
+  write(r / "pc-a.txt", machine_report({1, 1, 0}));
+  write(r / "PC-D.txt", machine_report({1, 1, 0}));
+  SummaryOptions options{{r.string()},
+                         "",
+                         (dir_ / "out.json").string(),
+                         (dir_ / "out.html").string(),
+                         (dir_ / "before.json").string()};
+  std::ostringstream out, err;
+  ASSERT_EQ(run_summary(options, out, err), kAllRead) << err.str();
+  const nlohmann::json compare = nlohmann::json::parse(read(dir_ / "out.json"))["compare"];
+  EXPECT_EQ(compare["previous_endpoints"], 3);
+  const nlohmann::json moved = {{{"endpoint", "pc-a"},
+                                 {"from", "cannot encode in hardware"},
+                                 {"to", "encodes in hardware (GPU)"}}};
+  EXPECT_EQ(compare["moved"], moved);
+  EXPECT_EQ(compare["new"], nlohmann::json::parse(R"(["PC-D"])"));
+  EXPECT_EQ(compare["vanished"], nlohmann::json::parse(R"(["PC-C"])"));
+  const std::string text = out.str();
+  EXPECT_NE(text.find(" (3 endpoints): 1 moved, 1 new, 1 vanished\n"
+                      "         1  cannot encode in hardware -> encodes in hardware (GPU)\n"
+                      "New endpoints: 1: PC-D\nVanished endpoints: 1: PC-C\n"),
+            std::string::npos)
+      << text;
+  const std::string html = read(dir_ / "out.html");
+  EXPECT_NE(html.find("1 moved, 1 new, 1 vanished"), std::string::npos);
+  EXPECT_NE(html.find("<li>PC-C</li>"), std::string::npos);
+  // Anything but an earlier summary's JSON is a usage error.
+  for (const fs::path& wrong : {r / "PC-B.txt", dir_ / "missing.json"}) {
+    options.compare = wrong.string();
+    std::ostringstream out2, err2;
+    EXPECT_EQ(run_summary(options, out2, err2), kUsageError) << wrong;
+    EXPECT_NE(err2.str().find("Can't compare with "), std::string::npos) << err2.str();
+  }
 }
 
 TEST(SummaryTimeTest, Iso8601Utc) {
