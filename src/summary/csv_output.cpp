@@ -74,14 +74,18 @@ std::vector<std::string> endpoint_cells(const Endpoint& e) {
 }
 
 void write_csv_row(std::ostream& out, const Endpoint& e) {
-  bool first = true;
-  for (const std::string& cell : endpoint_cells(e)) {
-    if (!first)
-      out << ',';
-    out << csv_cell(cell);
-    first = false;
+  write_csv_row(out, endpoint_cells(e));
+}
+
+void write_csv_row(std::ostream& out, const std::vector<std::string>& cells) {
+  std::string row;
+  for (const std::string& cell : cells) {
+    if (!row.empty() || &cell != &cells.front())
+      row += ',';
+    row += csv_cell(cell);
   }
-  out << "\r\n";
+  row += "\r\n";
+  out << row;
 }
 
 }  // namespace cc::summary

@@ -26,6 +26,7 @@ std::vector<std::string> endpoint_cells(const Endpoint& endpoint);
 
 void write_csv_header(std::ostream& out);
 void write_csv_row(std::ostream& out, const Endpoint& endpoint);
+void write_csv_row(std::ostream& out, const std::vector<std::string>& cells);
 
 // Several items in one cell are joined by this.
 inline constexpr char kItemSeparator[] = " | ";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <unordered_map>
 
 #include "gpu/driver_update.h"
 #include "gpu/support_policy.h"
@@ -64,6 +65,48 @@ bool any_supported(const Endpoint& e) {
                      [](const Encoder& x) { return x.supported; });
 }
 
+// The policy's answers for one fleet repeat a handful of driver versions
+// over and over: each is asked once. Bounded, in case a fleet has no end of
+// distinct versions.
+class PolicyAnswers {
+ public:
+  bool accepted(const std::string& vendor_id, const std::string& driver, WindowsCase windows) {
+    const std::string key = vendor_id + '|' + driver + '|' + char('0' + static_cast<int>(windows));
+    auto it = accepted_.find(key);
+    if (it != accepted_.end())
+      return it->second;
+    const bool amd = amd_vendor_ids.count(vendor_id) != 0;
+    const bool answer =
+        driver_accepted(vendor_id, amd ? *amd_windows7_device_ids.begin() : "", driver, windows);
+    return keep(accepted_, key, answer);
+  }
+  std::optional<std::string> update(const std::string& vendor_id,
+                                    const std::string& driver,
+                                    WindowsCase windows) {
+    const std::string key = vendor_id + '|' + driver + '|' + char('0' + static_cast<int>(windows));
+    auto it = updates_.find(key);
+    if (it != updates_.end())
+      return it->second;
+    return keep(updates_, key, lowest_accepted_driver_above(vendor_id, "", driver, windows));
+  }
+
+ private:
+  template <typename Value>
+  static Value keep(std::unordered_map<std::string, Value>& map, const std::string& key, Value v) {
+    if (map.size() > 4096)
+      map.clear();
+    map.emplace(key, v);
+    return v;
+  }
+  std::unordered_map<std::string, bool> accepted_;
+  std::unordered_map<std::string, std::optional<std::string>> updates_;
+};
+
+PolicyAnswers& policy_answers() {
+  static PolicyAnswers answers;
+  return answers;
+}
+
 // What a driver update does for one refusal by driver version: the adapters
 // of its vendor whose driver the policy refuses, each with the version that
 // lifts the refusal. Empty when no version above the installed one does.
@@ -74,10 +117,9 @@ std::vector<std::string> driver_updates(const std::string& reason,
   const WindowsCase windows = windows_case_of(reason);
   std::vector<std::string> steps;
   for (const Adapter& adapter : adapters_for(reason, adapters)) {
-    if (driver_accepted(vendor_id, amd ? *amd_windows7_device_ids.begin() : "", adapter.driver,
-                        windows))
+    if (policy_answers().accepted(vendor_id, adapter.driver, windows))
       continue;  // not the adapter refused by its driver
-    const auto version = lowest_accepted_driver_above(vendor_id, "", adapter.driver, windows);
+    const auto version = policy_answers().update(vendor_id, adapter.driver, windows);
     if (!version)
       continue;
     steps.push_back("update the driver of " + adapter.name + " from " +

@@ -103,12 +103,16 @@ std::string FleetTotals::headline() const {
 }
 
 void FleetTotals::add(const Endpoint& e) {
+  add(e, blockers_of(e));
+}
+
+void FleetTotals::add(const Endpoint& e, const std::vector<BlockerHit>& blockers) {
   ++endpoints_;
   with_errors_ += e.errors.empty() ? 0 : 1;
   ++statuses_[static_cast<int>(status_of(e))];
   ++encoding_[verdict_name(e.encoding)];
   ++decoding_[verdict_name(e.decoding)];
-  for (const BlockerHit& hit : blockers_of(e)) {
+  for (const BlockerHit& hit : blockers) {
     Blocker& blocker = blockers_[hit.reason];
     blocker.reason = hit.reason;
     ++blocker.endpoints;

@@ -57,6 +57,8 @@ Status status_of(const Endpoint& endpoint);
 class FleetTotals {
  public:
   void add(const Endpoint& endpoint);
+  // The same, with its blockers already worked out (blockers_of).
+  void add(const Endpoint& endpoint, const std::vector<BlockerHit>& blockers);
   void add_unreadable(Unreadable file) { unreadable_.push_back(std::move(file)); }
   // A report of an endpoint that a newer one (or a later run in the same
   // file) stands for.

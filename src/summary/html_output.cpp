@@ -146,14 +146,20 @@ std::string html_escape(const std::string& text) {
 }
 
 void HtmlPage::add(const Endpoint& endpoint) {
+  add(endpoint, blockers_of(endpoint), endpoint_cells(endpoint));
+}
+
+void HtmlPage::add(const Endpoint& endpoint,
+                   const std::vector<BlockerHit>& blockers,
+                   std::vector<std::string> cells) {
   ++endpoints_;
-  for (const BlockerHit& hit : blockers_of(endpoint)) {
+  for (const BlockerHit& hit : blockers) {
     std::vector<std::string>& names = held_back_[hit.reason];
     if (names.size() < static_cast<std::size_t>(kHtmlTableLimit))
       names.push_back(endpoint.endpoint);
   }
   if (endpoints_ <= kHtmlTableLimit)
-    rows_.push_back(endpoint_cells(endpoint));
+    rows_.push_back(std::move(cells));
   if (!endpoint.errors.empty() && ++with_errors_ <= kHtmlTableLimit)
     error_rows_.push_back({endpoint.endpoint, endpoint.errors});
 }

@@ -23,6 +23,10 @@ class HtmlPage {
  public:
   // Keeps what the page shows of the endpoint, up to the table limit.
   void add(const Endpoint& endpoint);
+  // The same with the endpoint's blockers and cells already worked out.
+  void add(const Endpoint& endpoint,
+           const std::vector<BlockerHit>& blockers,
+           std::vector<std::string> cells);
   void write(std::ostream& out,
              const FleetTotals& totals,
              const Comparison* comparison = nullptr) const;

@@ -91,7 +91,10 @@ bool is_feature_text(string_view text) {
 }
 
 bool Parser::frame_line(string_view line) {
-  const std::pair<const char*, Section> headings[] = {
+  // Headings and labels start at the margin; most lines are indented.
+  if (line[0] == '\t' && section_ != Section::kHeader)
+    return false;
+  static const std::pair<string_view, Section> headings[] = {
       {texts::kEncodingHeading, Section::kEncoding},
       {texts::kDecodingHeading, Section::kDecoding},
       {texts::kGpuDetailsHeading, Section::kGpuDetails},

@@ -214,15 +214,19 @@ void Run::take(Endpoint& endpoint, const ReportFile& file) {
   Assessment assessment = assess(endpoint);
   endpoint.status = static_cast<int>(assessment.status);
   endpoint.action = std::move(assessment.action);
-  totals_.add(endpoint);
+  const std::vector<BlockerHit> blockers = blockers_of(endpoint);
+  totals_.add(endpoint, blockers);
   if (comparison_)
     comparison_->see(endpoint);
+  std::vector<std::string> cells;
+  if (outputs_.csv.is_open() || outputs_.html.is_open())
+    cells = endpoint_cells(endpoint);
   if (outputs_.csv.is_open())
-    write_csv_row(outputs_.csv, endpoint);
+    write_csv_row(outputs_.csv, cells);
   if (outputs_.json_writer)
     outputs_.json_writer->add(endpoint);
   if (outputs_.html.is_open())
-    outputs_.page.add(endpoint);
+    outputs_.page.add(endpoint, blockers, std::move(cells));
 }
 
 bool start_outputs(const SummaryOptions& options, Outputs& outputs, std::ostream& err) {
