@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -67,55 +68,109 @@ std::string real_key(const fs::path& path) {
   return real.u8string();
 }
 
-struct Walk {
-  FoundFiles& found;
-  const FileTimes& times;
-  void file(const fs::path& path, std::string key) {
-    found.files.push_back({path.u8string(), std::move(key), times.seconds(path)});
+// Compares a + b with c + d, as if each pair were one text.
+int compare_joined(std::string_view a, std::string_view b, std::string_view c, std::string_view d) {
+  while (true) {
+    if (a.empty()) {
+      a = b;
+      b = {};
+    }
+    if (c.empty()) {
+      c = d;
+      d = {};
+    }
+    if (a.empty() || c.empty())
+      return a.empty() ? (c.empty() ? 0 : -1) : 1;
+    const std::size_t n = std::min(a.size(), c.size());
+    if (const int order = std::memcmp(a.data(), c.data(), n))
+      return order;
+    a.remove_prefix(n);
+    c.remove_prefix(n);
   }
-  void folder(const fs::path& dir, const std::string& key);
+}
+
+// Endpoint names compared without case.
+int compare_stems(std::string_view a, std::string_view b) {
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i] >= 'A' && a[i] <= 'Z' ? a[i] + 32 : a[i]);
+    const auto y = static_cast<unsigned char>(b[i] >= 'A' && b[i] <= 'Z' ? b[i] + 32 : b[i]);
+    if (x != y)
+      return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+class Walk {
+ public:
+  Walk(FoundFiles& found, const FileTimes& times) : found_(found), times_(times) {}
+  // A PATH named: a folder walked, or a file.
+  void named(const fs::path& path, bool folder);
+
+ private:
+  void folder(const fs::path& dir);
+  void file(const fs::path& path) {
+    std::string text = path.u8string();
+    const auto relative_at = static_cast<std::uint32_t>(std::min(relative_at_, text.size()));
+    found_.files.push_back({std::move(text), root_, relative_at, times_.seconds(path)});
+  }
+
+  FoundFiles& found_;
+  const FileTimes& times_;
+  std::uint32_t root_ = 0;
+  std::size_t relative_at_ = 0;
 };
+
+void Walk::named(const fs::path& path, bool is_folder) {
+  root_ = static_cast<std::uint32_t>(found_.roots.size());
+  found_.roots.push_back(real_key(path));
+  const std::string text = path.u8string();
+  const bool separator_last = !text.empty() && (text.back() == '/' || text.back() == '\\');
+  // Below a folder the path goes on from the separator after its name.
+  relative_at_ = is_folder ? text.size() - (separator_last ? 1 : 0) : text.size();
+  if (is_folder)
+    folder(path);
+  else
+    file(path);
+}
 
 // Every folder is opened and walked by hand: one that cannot be read, or
 // whose listing breaks off, is named with its reason instead of left out.
-void Walk::folder(const fs::path& dir, const std::string& key) {
+void Walk::folder(const fs::path& dir) {
   std::error_code ec;
   fs::directory_iterator it(dir, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const fs::directory_entry& entry = *it;
-    const std::string name = entry.path().filename().u8string();
-    const std::string entry_key = key + "/" + name;
     std::error_code type_ec;
     if (entry.is_directory(type_ec) && !entry.is_symlink(type_ec))
-      folder(entry.path(), entry_key);
+      folder(entry.path());
     else if (entry.is_regular_file(type_ec) && is_txt(entry.path()))
-      file(entry.path(), entry_key);
+      file(entry.path());
   }
   if (ec)
-    found.unreadable.push_back({dir.u8string(), "folder cannot be read: " + ec.message()});
+    found_.unreadable.push_back({dir.u8string(), "folder cannot be read: " + ec.message()});
+}
+
+std::string_view relative_of(const ReportFile& file) {
+  return std::string_view(file.path).substr(file.relative_at);
 }
 
 // The newest file of each endpoint first; one file named twice, once.
-void order_and_dedupe(std::vector<ReportFile>& files) {
+void order_and_dedupe(FoundFiles& found) {
+  std::vector<ReportFile>& files = found.files;
+  const std::vector<std::string>& roots = found.roots;
+  auto where = [&roots](const ReportFile& a, const ReportFile& b) {
+    return compare_joined(roots[a.root], relative_of(a), roots[b.root], relative_of(b));
+  };
   std::sort(files.begin(), files.end(),
-            [](const ReportFile& a, const ReportFile& b) { return a.key < b.key; });
-  files.erase(std::unique(files.begin(), files.end(),
-                          [](const ReportFile& a, const ReportFile& b) { return a.key == b.key; }),
-              files.end());
-  std::vector<std::pair<std::string, std::size_t>> order;
-  order.reserve(files.size());
-  for (std::size_t i = 0; i < files.size(); ++i)
-    order.emplace_back(endpoint_key(files[i]), i);
-  std::stable_sort(order.begin(), order.end(), [&files](const auto& a, const auto& b) {
-    if (a.first != b.first)
-      return a.first < b.first;
-    return files[a.second].time > files[b.second].time;
+            [&where](const ReportFile& a, const ReportFile& b) { return where(a, b) < 0; });
+  files.erase(
+      std::unique(files.begin(), files.end(),
+                  [&where](const ReportFile& a, const ReportFile& b) { return where(a, b) == 0; }),
+      files.end());
+  std::stable_sort(files.begin(), files.end(), [](const ReportFile& a, const ReportFile& b) {
+    const int order = compare_stems(stem_of(a.path), stem_of(b.path));
+    return order != 0 ? order < 0 : a.time > b.time;
   });
-  std::vector<ReportFile> sorted;
-  sorted.reserve(files.size());
-  for (const auto& entry : order)
-    sorted.push_back(std::move(files[entry.second]));
-  files = std::move(sorted);
 }
 
 struct Outputs {
@@ -174,12 +229,11 @@ class Run {
 void Run::read_all(const FoundFiles& found) {
   for (const Unreadable& file : found.unreadable)
     totals_.add_unreadable({to_utf8(file.file), file.reason});
-  std::string group;
+  const ReportFile* group = nullptr;  // the newest file of the endpoint being read
   bool taken = false;
   for (const ReportFile& file : found.files) {
-    std::string key = endpoint_key(file);
-    if (key != group) {
-      group = std::move(key);
+    if (!group || compare_stems(stem_of(group->path), stem_of(file.path)) != 0) {
+      group = &file;
       taken = false;
     }
     taken = read(file, taken) || taken;
@@ -271,10 +325,6 @@ std::string endpoint_name(const ReportFile& file) {
   return std::string(stem_of(file.path));
 }
 
-std::string endpoint_key(const ReportFile& file) {
-  return folded(endpoint_name(file));
-}
-
 std::string iso8601_utc(std::int64_t seconds) {
   std::int64_t days = seconds / 86400, rest = seconds % 86400;
   if (rest < 0)
@@ -292,15 +342,13 @@ FoundFiles find_report_files(const std::vector<std::string>& paths,
                              const std::vector<std::string>& skip) {
   FoundFiles found;
   const FileTimes times;
-  Walk walk{found, times};
+  Walk walk(found, times);
   for (const std::string& name : paths) {
     const fs::path path = fs::u8path(name);
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
-    if (fs::is_directory(status))
-      walk.folder(path, real_key(path));
-    else if (fs::exists(status))
-      walk.file(path, real_key(path));
+    if (fs::exists(status))
+      walk.named(path, fs::is_directory(status));
     else if (ec && ec != std::errc::no_such_file_or_directory)
       found.unreadable.push_back({name, "cannot be read: " + ec.message()});
     else
@@ -310,13 +358,15 @@ FoundFiles find_report_files(const std::vector<std::string>& paths,
   for (const std::string& name : skip)
     if (!name.empty())
       skipped.push_back(real_key(fs::u8path(name)));
-  found.files.erase(std::remove_if(found.files.begin(), found.files.end(),
-                                   [&skipped](const ReportFile& file) {
-                                     return std::find(skipped.begin(), skipped.end(), file.key) !=
-                                            skipped.end();
-                                   }),
+  // The run's own outputs are no reports.
+  auto is_output = [&](const ReportFile& file) {
+    return std::any_of(skipped.begin(), skipped.end(), [&](const std::string& output) {
+      return compare_joined(found.roots[file.root], relative_of(file), output, {}) == 0;
+    });
+  };
+  found.files.erase(std::remove_if(found.files.begin(), found.files.end(), is_output),
                     found.files.end());
-  order_and_dedupe(found.files);
+  order_and_dedupe(found);
   return found;
 }
 

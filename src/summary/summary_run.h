@@ -24,20 +24,23 @@ inline constexpr int kAllRead = 0;
 inline constexpr int kSomeNotRead = 1;
 inline constexpr int kUsageError = 2;  // also: an output file cannot be created
 
-// One file to read, kept small: a fleet has many of them.
+// One file to read, kept small: a fleet has many of them. Where it really
+// is, so that a file named twice is read once: the real path of the PATH it
+// was found under, then its path from the separator at relative_at on.
 struct ReportFile {
-  std::string path;       // as found (UTF-8 on Windows, the bytes elsewhere)
-  std::string key;        // where it really is: the same file named twice has one key
-  std::int64_t time = 0;  // modification time, seconds since 1970 (UTC)
+  std::string path;               // as found (UTF-8 on Windows, the bytes elsewhere)
+  std::uint32_t root = 0;         // the PATH it was found under (FoundFiles::roots)
+  std::uint32_t relative_at = 0;  // where the part below that PATH starts
+  std::int64_t time = 0;          // modification time, seconds since 1970 (UTC)
 };
 
 // The endpoint a file speaks for: its name without extension. Computer names
 // ignore case, so the comparison does too.
 std::string endpoint_name(const ReportFile& file);
-std::string endpoint_key(const ReportFile& file);
 
 struct FoundFiles {
   std::vector<ReportFile> files;
+  std::vector<std::string> roots;      // the real path of each PATH named
   std::vector<Unreadable> unreadable;  // paths that name nothing, folders that cannot be read
 };
 
