@@ -9,9 +9,11 @@
 // with ">>", an older copy in another site's folder; every hundredth file is
 // not a report.
 //
-//   generate_reports COUNT DIR [--seed N] [--hostile]
+//   generate_reports COUNT DIR [--seed N] [--hostile] [--updated PERCENT]
 //
-// --hostile gives one endpoint a GPU name made of markup.
+// --hostile gives one endpoint a GPU name made of markup. --updated gives
+// that share of adapters the first (newest) driver of their model, the rest
+// of the fleet staying as the same seed makes it: a rollout to compare with.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -106,6 +108,9 @@ bool chance(std::mt19937& random, int percent) {
   return static_cast<int>(random() % 100) < percent;
 }
 
+int g_updated_percent = 0;
+std::mt19937 g_rollout(99);  // apart from the fleet's own stream
+
 // One endpoint's run: its report as the checker wrote it (LF line ends).
 std::string random_report(std::mt19937& random, bool hostile) {
   ScriptedMachine machine({0, 0, 0});
@@ -118,6 +123,8 @@ std::string random_report(std::mt19937& random, bool hostile) {
     const Model& model = pick(random, models());
     AdapterSpec adapter{model.name, model.vendor_id, model.device_id, pick(random, model.drivers),
                         model.vendor_id[0] != '1' || i == 0};
+    if (static_cast<int>(g_rollout() % 100) < g_updated_percent)
+      adapter.driver = model.drivers.front();
     if (hostile && i == 0)
       adapter.name = kHostileName;
     cc::testing::add_adapter(machine, adapter);
@@ -216,7 +223,8 @@ void write_file(const fs::path& path, const std::string& bytes, std::int64_t tim
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s COUNT DIR [--seed N] [--hostile]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s COUNT DIR [--seed N] [--hostile] [--updated PERCENT]\n",
+                 argv[0]);
     return 2;
   }
   const long count = std::atol(argv[1]);
@@ -229,6 +237,8 @@ int main(int argc, char** argv) {
       seed = static_cast<unsigned>(std::atol(argv[++i]));
     else if (argument == "--hostile")
       hostile = true;
+    else if (argument == "--updated" && i + 1 < argc)
+      g_updated_percent = std::atoi(argv[++i]);
   }
   std::mt19937 random(seed);
   const long sites = std::max(1L, std::min(50L, count / 2000 + 1));
