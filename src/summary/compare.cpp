@@ -1,6 +1,7 @@
 #include "summary/compare.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include <nlohmann/json.hpp>

@@ -216,12 +216,11 @@ Assessment assess(const Endpoint& e) {
     return {any_supported(e) ? Status::kHardwareGpu : Status::kHardwareCamera, {}};
   if (!e.emulated_build.empty())
     return {Status::kUnknown, "run the ARM64 build"};
-  if (!e.checks_ran || !e.first_check_error.empty()) {
-    const std::string error = e.first_check_error.empty() ? std::string() : e.first_check_error;
+  if (!e.checks_ran || !e.first_check_error.empty())
     return {Status::kUnknown,
-            "re-run the checker" +
-                (error.empty() ? std::string() : "; first Error line: " + message_text(error))};
-  }
+            e.first_check_error.empty()
+                ? std::string("re-run the checker")
+                : "re-run the checker; first Error line: " + message_text(e.first_check_error)};
   if (e.encoding == texts::kVerdictSoftwareDriver)
     return assess_refusals(e);
   if (e.encoding == texts::kVerdictSoftware && e.no_encoders && e.encoders.empty())

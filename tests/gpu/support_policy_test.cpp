@@ -302,8 +302,9 @@ DriverVersion near_threshold(std::mt19937& random) {
 // the installed version raised by one (the rest zeroed), random points in
 // between, and the one just below the version named.
 std::vector<DriverVersion> between(const DriverVersion& low,
-                                   const DriverVersion& high,
+                                   DriverVersion high,
                                    std::mt19937& random) {
+  high.resize(std::max(high.size(), low.size()), 0);
   std::vector<DriverVersion> points;
   for (std::size_t k = 0; k < low.size(); ++k) {
     DriverVersion v = low;
