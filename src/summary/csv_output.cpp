@@ -1,5 +1,6 @@
 #include "summary/csv_output.h"
 
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -39,18 +40,29 @@ std::string camera_text(const Camera& camera) {
 }  // namespace
 
 std::string csv_cell(const std::string& text) {
-  std::string cell = text;
-  if (!cell.empty() && std::string("=+-@\t\r").find(cell[0]) != std::string::npos)
-    cell.insert(0, 1, '\'');
-  if (cell.find_first_of(",\"\r\n") == std::string::npos)
-    return cell;
-  std::string quoted = "\"";
-  for (char c : cell) {
-    if (c == '"')
-      quoted += '"';
-    quoted += c;
+  std::string cell;
+  append_csv_cell(cell, text);
+  return cell;
+}
+
+void append_csv_cell(std::string& out, const std::string& text) {
+  const bool formula = !text.empty() && std::strchr("=+-@\t\r", text[0]) != nullptr;
+  const bool quote = text.find_first_of(",\"\r\n") != std::string::npos;
+  if (quote)
+    out += '"';
+  if (formula)
+    out += '\'';
+  for (std::size_t plain = 0, at = 0;; plain = at) {
+    at = quote ? text.find('"', plain) : std::string::npos;
+    if (at == std::string::npos) {
+      out.append(text, plain, std::string::npos);
+      break;
+    }
+    out.append(text, plain, ++at - plain);  // the quote, doubled below
+    out += '"';
   }
-  return quoted + '"';
+  if (quote)
+    out += '"';
 }
 
 void write_csv_header(std::ostream& out) {
@@ -82,7 +94,7 @@ void write_csv_row(std::ostream& out, const std::vector<std::string>& cells) {
   for (const std::string& cell : cells) {
     if (!row.empty() || &cell != &cells.front())
       row += ',';
-    row += csv_cell(cell);
+    append_csv_cell(row, cell);
   }
   row += "\r\n";
   out << row;

@@ -20,6 +20,7 @@ inline constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 // so that a spreadsheet shows it instead of running it as a formula; then
 // quoted when it holds a comma, quote, CR or LF.
 std::string csv_cell(const std::string& text);
+void append_csv_cell(std::string& out, const std::string& text);
 
 // The row's texts in header order, before quoting (the HTML table shows them too).
 std::vector<std::string> endpoint_cells(const Endpoint& endpoint);

@@ -337,16 +337,27 @@ string_view next_line(string_view text, std::size_t& pos, bool& cut) {
   return line;
 }
 
-// Feeds one report's lines to the parser; true when it came to its end.
-bool parse_lines(string_view bytes, Endpoint& endpoint) {
-  std::size_t pos = 0;
+// How one report's lines went: whether it came to its end, and where the
+// next report in the file begins (npos for none).
+struct Pass {
+  bool complete = false;
+  std::size_t next = string_view::npos;
+};
+
+// Feeds the lines of the report that starts at `start` to the parser, up to
+// its end or to the banner of a report appended after it.
+Pass parse_lines(string_view bytes, std::size_t start, Endpoint& endpoint) {
+  std::size_t pos = start;
   bool cut = false;
   const string_view banner = next_line(bytes, pos, cut);
   endpoint.checker_version = to_utf8(banner.substr(std::strlen(texts::kBanner)));
   Parser parser(endpoint);
   std::string utf8;
   while (pos < bytes.size() && !parser.complete()) {
+    const std::size_t line_at = pos;
     const string_view raw = next_line(bytes, pos, cut);
+    if (!raw.empty() && raw[0] == texts::kBanner[0] && starts_with(raw, texts::kBanner))
+      return {false, line_at};  // cut short, and a later run appended after it
     if (raw.find('\r') != string_view::npos || !is_valid_utf8(raw)) {
       utf8 = to_utf8(raw);
       std::replace(utf8.begin(), utf8.end(), '\r', ' ');  // a CR alone is no line end
@@ -356,20 +367,13 @@ bool parse_lines(string_view bytes, Endpoint& endpoint) {
     }
   }
   if (!parser.complete())
-    return false;
+    return {};
   parser.finish();
-  return true;
-}
-
-// Where each report begins: the file's start, and every banner at the start
-// of a line after it (a file written with ">>" holds several runs).
-std::vector<std::size_t> report_starts(string_view bytes) {
-  std::vector<std::size_t> starts = {0};
+  // What follows is the pause prompt, or more runs appended with ">>".
+  const string_view rest = bytes.substr(pos);
   const std::string marker = std::string("\n") + texts::kBanner;
-  for (std::size_t at = bytes.find(marker); at != string_view::npos;
-       at = bytes.find(marker, at + 1))
-    starts.push_back(at + 1);
-  return starts;
+  const std::size_t next = starts_with(rest, texts::kBanner) ? 0 : rest.find(marker);
+  return {true, next == string_view::npos ? next : pos + next + (next == 0 ? 0 : 1)};
 }
 
 void append_utf8(std::string& out, std::uint32_t c) {
@@ -434,15 +438,19 @@ ParseOutcome parse_report(string_view bytes) {
     return {std::nullopt, kReasonNoBanner};
   // The last complete report counts; one cut short (a run still writing, or
   // killed) gives way to the one before it.
-  const std::vector<std::size_t> starts = report_starts(bytes);
-  for (std::size_t i = starts.size(); i-- > 0;) {
-    const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : bytes.size();
+  std::optional<Endpoint> last;
+  int reports = 0;
+  for (std::size_t start = 0; start != string_view::npos; ++reports) {
     Endpoint endpoint;
-    if (parse_lines(bytes.substr(starts[i], end - starts[i]), endpoint)) {
-      endpoint.earlier_in_file = static_cast<int>(i);
-      return {std::move(endpoint), {}};
+    const Pass pass = parse_lines(bytes, start, endpoint);
+    if (pass.complete) {
+      endpoint.earlier_in_file = reports;
+      last = std::move(endpoint);
     }
+    start = pass.next;
   }
+  if (last)
+    return {std::move(last), {}};
   return {std::nullopt, kReasonTruncated};
 }
 

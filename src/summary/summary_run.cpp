@@ -32,10 +32,13 @@ std::size_t name_at(const std::string& path) {
   return slash == std::string::npos ? 0 : slash + 1;
 }
 
-std::string_view stem_of(const std::string& path) {
-  const std::string_view name = std::string_view(path).substr(name_at(path));
+std::size_t stem_size(std::string_view name) {
   const std::size_t dot = name.rfind('.');
-  return dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot);
+  return dot == std::string_view::npos || dot == 0 ? name.size() : dot;
+}
+
+std::string_view stem_of(const ReportFile& file) {
+  return std::string_view(file.path).substr(file.name_at, file.stem_size);
 }
 
 // File times to seconds since 1970: the file clock's distance from now, laid
@@ -111,7 +114,9 @@ class Walk {
   void file(const fs::path& path) {
     std::string text = path.u8string();
     const auto relative_at = static_cast<std::uint32_t>(std::min(relative_at_, text.size()));
-    found_.files.push_back({std::move(text), root_, relative_at, times_.seconds(path)});
+    const auto name = static_cast<std::uint32_t>(name_at(text));
+    const auto stem = static_cast<std::uint32_t>(stem_size(std::string_view(text).substr(name)));
+    found_.files.push_back({std::move(text), root_, relative_at, name, stem, times_.seconds(path)});
   }
 
   FoundFiles& found_;
@@ -168,7 +173,7 @@ void order_and_dedupe(FoundFiles& found) {
                   [&where](const ReportFile& a, const ReportFile& b) { return where(a, b) == 0; }),
       files.end());
   std::stable_sort(files.begin(), files.end(), [](const ReportFile& a, const ReportFile& b) {
-    const int order = compare_stems(stem_of(a.path), stem_of(b.path));
+    const int order = compare_stems(stem_of(a), stem_of(b));
     return order != 0 ? order < 0 : a.time > b.time;
   });
 }
@@ -232,7 +237,7 @@ void Run::read_all(const FoundFiles& found) {
   const ReportFile* group = nullptr;  // the newest file of the endpoint being read
   bool taken = false;
   for (const ReportFile& file : found.files) {
-    if (!group || compare_stems(stem_of(group->path), stem_of(file.path)) != 0) {
+    if (!group || compare_stems(stem_of(*group), stem_of(file)) != 0) {
       group = &file;
       taken = false;
     }
@@ -322,7 +327,7 @@ void civil_from_days(std::int64_t days, int& year, int& month, int& day) {
 }  // namespace
 
 std::string endpoint_name(const ReportFile& file) {
-  return std::string(stem_of(file.path));
+  return std::string(stem_of(file));
 }
 
 std::string iso8601_utc(std::int64_t seconds) {

@@ -31,6 +31,8 @@ struct ReportFile {
   std::string path;               // as found (UTF-8 on Windows, the bytes elsewhere)
   std::uint32_t root = 0;         // the PATH it was found under (FoundFiles::roots)
   std::uint32_t relative_at = 0;  // where the part below that PATH starts
+  std::uint32_t name_at = 0;      // where the file name starts
+  std::uint32_t stem_size = 0;    // its length without the extension
   std::int64_t time = 0;          // modification time, seconds since 1970 (UTC)
 };
 
