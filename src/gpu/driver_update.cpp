@@ -49,9 +49,9 @@ DriverVersion padded(DriverVersion v, std::size_t size) {
 }
 
 // The policy's verdict changes only where a version starts to agree with a
-// threshold on a prefix, or stops agreeing with it, or just past the
-// installed version: those points are the candidates.
-std::vector<DriverVersion> candidates(const DriverVersion& installed, std::size_t size) {
+// threshold on a prefix, or stops agreeing with it: those points are the
+// candidates (the version just past a refused one is always such a point).
+std::vector<DriverVersion> candidates(std::size_t size) {
   std::vector<std::string> thresholds;
   for (const auto* list : {&amd_windows8_thresholds, &amd_windows7_thresholds,
                            &intel_general_thresholds, &intel_windows7_thresholds})
@@ -69,7 +69,6 @@ std::vector<DriverVersion> candidates(const DriverVersion& installed, std::size_
   };
   for (const std::string& threshold : thresholds)
     add_around(parse_driver_version(threshold));
-  add_around(padded(installed, size));
   return points;
 }
 
@@ -111,7 +110,7 @@ std::optional<std::string> lowest_accepted_driver_above(const std::string& vendo
   const DriverVersion have = parse_driver_version(installed);
   const std::size_t size = std::max<std::size_t>(have.size(), 4);
   std::optional<DriverVersion> best;
-  for (const DriverVersion& v : candidates(have, size)) {
+  for (const DriverVersion& v : candidates(size)) {
     if (!numerically_less(have, v) || (best && !numerically_less(v, *best)))
       continue;
     if (driver_accepted(vendor_id, device, version_text(v), windows))

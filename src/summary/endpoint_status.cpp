@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 
 #include "gpu/driver_update.h"
@@ -197,13 +198,6 @@ std::vector<Adapter> adapters_for(const std::string& reason, const std::vector<A
 
 const char* status_name(Status status) {
   return kNames[static_cast<int>(status)];
-}
-
-std::optional<Status> status_from_name(const std::string& name) {
-  for (int i = 0; i < kStatusCount; ++i)
-    if (name == kNames[i])
-      return static_cast<Status>(i);
-  return std::nullopt;
 }
 
 // The verdict lines are the checker's own conclusion from its flags; a

@@ -2,7 +2,6 @@
 // report's own lines, and what an administrator can do about it.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +20,6 @@ inline constexpr int kStatusCount = 5;
 
 // The status as every output writes it.
 const char* status_name(Status status);
-std::optional<Status> status_from_name(const std::string& name);
 
 struct Assessment {
   Status status = Status::kUnknown;

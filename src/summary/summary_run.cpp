@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <string_view>
