@@ -92,7 +92,7 @@ void write_csv_row(std::ostream& out, const Endpoint& e) {
 void write_csv_row(std::ostream& out, const std::vector<std::string>& cells) {
   std::string row;
   for (const std::string& cell : cells) {
-    if (!row.empty() || &cell != &cells.front())
+    if (&cell != &cells.front())
       row += ',';
     append_csv_cell(row, cell);
   }

@@ -162,6 +162,7 @@ TEST(ReportParserTest, AnsiNamesBecomeUtf8) {
   EXPECT_EQ(wide.endpoint->os, "Windows 10 Pro f\xC3\xBCr Workstations");
   EXPECT_EQ(utf16_to_utf8(std::string("\x3D\xD8\x00\xDE\x00\xD8x\x00", 8)),
             "\xF0\x9F\x98\x80\xEF\xBF\xBDx");  // a pair, then half of one
+  EXPECT_EQ(utf16_to_utf8(std::string("A\0B", 3)), "A");  // an odd last byte is dropped
 }
 
 // A file written with ">>" by several runs: the last complete report counts,
