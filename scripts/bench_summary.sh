@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Measures CapabilitySummary at fleet scale (not a test): bench/generate_reports.py
-# writes COUNT varied reports (default 100,000; every hundredth is not a
-# report), then the native summary with all three outputs and `cat` of the
+# Measures CapabilitySummary at fleet scale (not a test): bench/generate_reports
+# (built here; the checker's own core on random scripted machines) writes
+# COUNT reports (default 100,000; every hundredth file is not a report, some
+# endpoints have an older copy), then the native summary with all three outputs and `cat` of the
 # same files (the floor: reading them) take turns RUNS times (default 7); the
 # medians and their ratio are printed, then the summary's peak memory
 # (/usr/bin/time -v) for a tenth of the fleet and for all of it.
@@ -12,13 +13,14 @@ count=${COUNT:-100000}
 runs=${RUNS:-7}
 work=${WORK:-/tmp/cc-summary-bench}
 summary=$root/dist/linux/capability-summary
+generate=${CC_BUILD_ROOT:-$root/build}/native/bench/generate_reports
 
-"$root/scripts/build.sh" native --target CapabilitySummary >/dev/null
+"$root/scripts/build.sh" native --target CapabilitySummary --target generate_reports >/dev/null
 if [ "$(cat "$work/count" 2>/dev/null)" != "$count" ]; then
   rm -rf "$work"
   mkdir -p "$work"
-  python3 "$root/bench/generate_reports.py" "$count" "$work/fleet" --seed 11
-  python3 "$root/bench/generate_reports.py" "$((count / 10))" "$work/tenth" --seed 11
+  "$generate" "$count" "$work/fleet" --seed 11
+  "$generate" "$((count / 10))" "$work/tenth" --seed 11
   echo "$count" >"$work/count"
 fi
 
@@ -45,7 +47,8 @@ for _ in $(seq "$runs"); do
 done
 cat_median=$(printf '%s\n' "${cat_times[@]}" | median)
 summary_median=$(printf '%s\n' "${summary_times[@]}" | median)
-printf 'reports: %d files, %s\n' "$count" "$(du -sh "$work/fleet" | cut -f1)"
+printf 'reports: %d endpoints, %d files, %s\n' "$count" \
+  "$(find "$work/fleet" -name '*.txt' | wc -l)" "$(du -sh "$work/fleet" | cut -f1)"
 printf 'cat of the files (floor), median of %d: %d ms\n' "$runs" "$cat_median"
 printf 'summary, CSV + JSON + HTML, median of %d: %d ms\n' "$runs" "$summary_median"
 awk -v s="$summary_median" -v c="$cat_median" 'BEGIN {printf "summary / floor: %.2f\n", s / c}'

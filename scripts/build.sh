@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds one tree: native, sanitize, tsan, x64 or x86 (the last
-# two cross-built).
+# two cross-built), or summary (CapabilitySummary and what it links, without
+# the tests: what scripts/setup_summary.sh installs is enough for it).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 kind=$1
@@ -11,6 +12,7 @@ extra=()
 [ -n "${CC_DIST_DIR:-}" ] && extra+=(-DCC_DIST_DIR="$CC_DIST_DIR")
 case "$kind" in
   native) args=(-DCMAKE_BUILD_TYPE=Debug) ;;
+  summary) args=(-DCMAKE_BUILD_TYPE=Release -DCC_SUMMARY_ONLY=ON) ;;
   sanitize)
     export CC=clang CXX=clang++  # read only when the tree is first configured
     args=(-DCMAKE_BUILD_TYPE=Debug -DCC_SANITIZE=ON -DCC_FUZZ=ON) ;;
@@ -19,7 +21,7 @@ case "$kind" in
     args=(-DCMAKE_BUILD_TYPE=Debug -DCC_TSAN=ON) ;;
   x64) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x64.cmake" -DCMAKE_BUILD_TYPE=Release) ;;
   x86) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86.cmake" -DCMAKE_BUILD_TYPE=Release) ;;
-  *) echo "usage: $0 native|sanitize|tsan|x64|x86" >&2; exit 2 ;;
+  *) echo "usage: $0 native|summary|sanitize|tsan|x64|x86" >&2; exit 2 ;;
 esac
 cmake -S "$root" -B "$build_root/$kind" -G Ninja --no-warn-unused-cli "${args[@]}" "${extra[@]}" >/dev/null
 cmake --build "$build_root/$kind" "$@"

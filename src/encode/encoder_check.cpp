@@ -24,7 +24,7 @@ AdapterMatch match_adapter(ReportSection& section,
                            const std::string& vendor,
                            const VideoCardEnumerator& enumerate_video_cards,
                            const VideoCardPolicy& check_video_card_support) {
-  AdapterMatch match{false, "Can't find video card ( [" + vendor + "] vendor )"};
+  AdapterMatch match{false, texts::kNoVideoCardPrefix + vendor + texts::kNoVideoCardSuffix};
   const VideoCardCallback callback = [&](const VideoCardInfo& card) {
     if (match.supported || card.vendorId != vendor)
       return;

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "report/report_texts.h"
+
 namespace cc {
 
 const std::set<std::string> amd_vendor_ids = {"1002", "1022"};
@@ -28,8 +30,8 @@ namespace {
 
 constexpr std::size_t kMaxComponents = 10;
 
-const char kNotByDriver[] = " not supported by driver version";
-const char kNotByPid[] = " not supported by PID";
+const char* const kNotByDriver = texts::kPolicyNotByDriver;
+const char* const kNotByPid = texts::kPolicyNotByPid;
 
 bool is_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -107,26 +109,26 @@ void judge_amd_windows7(const VideoCardInfo& card, const DriverVersion& v, Check
 }
 
 CheckResult judge_amd(const VideoCardInfo& card, const DriverVersion& v, OsPlatform& os) {
-  CheckResult result{true, "AMD graphics card"};
+  CheckResult result{true, texts::kPolicyAmd};
   if (IsWindows8OrGreater(os)) {
-    result.second += " on Windows 8 or greater";
+    result.second += texts::kPolicyOnWindows8;
     judge_amd_windows8(card, v, result);
   } else if (IsWindows7OrGreater(os)) {
-    result.second += " on Windows 7";
+    result.second += texts::kPolicyOnWindows7;
     judge_amd_windows7(card, v, result);
   }
   return result;
 }
 
 CheckResult judge_intel(const DriverVersion& v, OsPlatform& os) {
-  CheckResult result{true, "Intel graphics card"};
+  CheckResult result{true, texts::kPolicyIntel};
   const std::vector<std::string>& g = intel_general_thresholds;
   if (in_range(v, g[0], g[1]) || in_range(v, g[2], g[3]) || equals(v, g[4]) || equals(v, g[5])) {
     result.first = false;
     result.second += kNotByDriver;
   }
   if (IsWindows7OrGreater(os) && !IsWindows8OrGreater(os)) {
-    result.second += " on Windows 7";
+    result.second += texts::kPolicyOnWindows7;
     const std::vector<std::string>& w = intel_windows7_thresholds;
     if (in_range(v, w[0], w[1]) || equals(v, w[2])) {
       result.first = false;
@@ -177,8 +179,8 @@ CheckResult check_video_card_support(const VideoCardInfo& card, OsPlatform& os) 
   if (intel_vendor_ids.count(card.vendorId))
     return judge_intel(v, os);
   if (nvidia_vendor_ids.count(card.vendorId))
-    return {false, "NVIDIA graphics card not supported by VID"};
-  return {false, "Unknown vendor graphics card not supported by VID"};
+    return {false, texts::kPolicyNvidiaRefused};
+  return {false, texts::kPolicyUnknownVendor};
 }
 
 }  // namespace cc

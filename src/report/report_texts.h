@@ -79,6 +79,21 @@ inline constexpr char kNoMaxRefFrames[] =
 inline constexpr char kNoTemporalScalability[] = "Temporal scalability is not supported";
 inline constexpr char kLayersNotConfigurable[] = "Temporal layers count is not configurable";
 
+// Support-policy reasons, written as the Info line after " - Not supported":
+// the vendor, the operating-system case that applied, what was refused.
+inline constexpr char kPolicyAmd[] = "AMD graphics card";
+inline constexpr char kPolicyIntel[] = "Intel graphics card";
+inline constexpr char kPolicyNvidiaRefused[] = "NVIDIA graphics card not supported by VID";
+inline constexpr char kPolicyUnknownVendor[] = "Unknown vendor graphics card not supported by VID";
+inline constexpr char kPolicyOnWindows8[] = " on Windows 8 or greater";
+inline constexpr char kPolicyOnWindows7[] = " on Windows 7";
+inline constexpr char kPolicyNotByDriver[] = " not supported by driver version";
+inline constexpr char kPolicyNotByPid[] = " not supported by PID";
+inline constexpr char kPolicyNotByVid[] = " not supported by VID";
+// No display adapter has the encoder's vendor ID: prefix, vendor ID, suffix.
+inline constexpr char kNoVideoCardPrefix[] = "Can't find video card ( [";
+inline constexpr char kNoVideoCardSuffix[] = "] vendor )";
+
 // Camera section: "\t" name and whether it encodes, then the two UVC lines.
 inline constexpr char kNoCameras[] = "\tThere are no video capture devices";
 inline constexpr char kUnknownCamera[] = "<Unknown camera>";

@@ -20,6 +20,9 @@ int run_command_line(std::vector<std::string> arguments) {
   app.add_option("--json", options.json, "Write the fleet as JSON to FILE")->type_name("FILE");
   app.add_option("--html", options.html, "Write a self-contained HTML page to FILE")
       ->type_name("FILE");
+  app.add_option("--compare", options.compare,
+                 "Say what changed since PREVIOUS, a JSON this program wrote earlier")
+      ->type_name("PREVIOUS.json");
   app.add_option("PATH", options.paths, "Report files, or folders searched for *.txt")->required();
   try {
     app.parse(argc, argv.data());

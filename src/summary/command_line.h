@@ -1,5 +1,5 @@
 // CapabilitySummary's command line:
-//   CapabilitySummary [--csv FILE] [--json FILE] [--html FILE] PATH...
+//   CapabilitySummary [--csv FILE] [--json FILE] [--html FILE] [--compare PREVIOUS.json] PATH...
 #pragma once
 
 #include <string>

@@ -1,8 +1,10 @@
 #include "summary/csv_output.h"
 
+#include <cstring>
 #include <functional>
 #include <vector>
 
+#include "summary/endpoint_status.h"
 #include "summary/fleet.h"
 
 namespace cc::summary {
@@ -38,22 +40,33 @@ std::string camera_text(const Camera& camera) {
 }  // namespace
 
 std::string csv_cell(const std::string& text) {
-  std::string cell = text;
-  if (!cell.empty() && std::string("=+-@\t\r").find(cell[0]) != std::string::npos)
-    cell.insert(0, 1, '\'');
-  if (cell.find_first_of(",\"\r\n") == std::string::npos)
-    return cell;
-  std::string quoted = "\"";
-  for (char c : cell) {
-    if (c == '"')
-      quoted += '"';
-    quoted += c;
+  std::string cell;
+  append_csv_cell(cell, text);
+  return cell;
+}
+
+void append_csv_cell(std::string& out, const std::string& text) {
+  const bool formula = !text.empty() && std::strchr("=+-@\t\r", text[0]) != nullptr;
+  const bool quote = text.find_first_of(",\"\r\n") != std::string::npos;
+  if (quote)
+    out += '"';
+  if (formula)
+    out += '\'';
+  for (std::size_t plain = 0, at = 0;; plain = at) {
+    at = quote ? text.find('"', plain) : std::string::npos;
+    if (at == std::string::npos) {
+      out.append(text, plain, std::string::npos);
+      break;
+    }
+    out.append(text, plain, ++at - plain);  // the quote, doubled below
+    out += '"';
   }
-  return quoted + '"';
+  if (quote)
+    out += '"';
 }
 
 void write_csv_header(std::ostream& out) {
-  out << kCsvHeader << "\r\n";
+  out << kUtf8Bom << kCsvHeader << "\r\n";
 }
 
 std::vector<std::string> endpoint_cells(const Endpoint& e) {
@@ -65,18 +78,26 @@ std::vector<std::string> endpoint_cells(const Endpoint& e) {
           joined<Adapter>(e.adapters, [](const Adapter& a) { return a.driver; }),
           joined<Encoder>(e.encoders, encoder_text),
           joined<Camera>(e.cameras, camera_text),
-          std::to_string(e.errors.size())};
+          std::to_string(e.errors.size()),
+          e.status >= 0 ? status_name(static_cast<Status>(e.status)) : "",
+          e.action,
+          e.report_time,
+          joined<std::string>(e.infos, [](const std::string& line) { return line; })};
 }
 
 void write_csv_row(std::ostream& out, const Endpoint& e) {
-  bool first = true;
-  for (const std::string& cell : endpoint_cells(e)) {
-    if (!first)
-      out << ',';
-    out << csv_cell(cell);
-    first = false;
+  write_csv_row(out, endpoint_cells(e));
+}
+
+void write_csv_row(std::ostream& out, const std::vector<std::string>& cells) {
+  std::string row;
+  for (const std::string& cell : cells) {
+    if (&cell != &cells.front())
+      row += ',';
+    append_csv_cell(row, cell);
   }
-  out << "\r\n";
+  row += "\r\n";
+  out << row;
 }
 
 }  // namespace cc::summary

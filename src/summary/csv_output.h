@@ -9,19 +9,25 @@
 
 namespace cc::summary {
 
+// Later columns are added after the earlier ones, which keep their places.
 inline constexpr char kCsvHeader[] =
-    "endpoint,os,encoding,decoding,adapters,drivers,encoders,cameras,errors";
+    "endpoint,os,encoding,decoding,adapters,drivers,encoders,cameras,errors,status,action,"
+    "report_time,notes";
+// Written before the header, so that Excel reads the file as UTF-8.
+inline constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 // One cell: a leading =, +, -, @, tab or carriage return gets a "'" in front
 // so that a spreadsheet shows it instead of running it as a formula; then
 // quoted when it holds a comma, quote, CR or LF.
 std::string csv_cell(const std::string& text);
+void append_csv_cell(std::string& out, const std::string& text);
 
 // The row's texts in header order, before quoting (the HTML table shows them too).
 std::vector<std::string> endpoint_cells(const Endpoint& endpoint);
 
 void write_csv_header(std::ostream& out);
 void write_csv_row(std::ostream& out, const Endpoint& endpoint);
+void write_csv_row(std::ostream& out, const std::vector<std::string>& cells);
 
 // Several items in one cell are joined by this.
 inline constexpr char kItemSeparator[] = " | ";

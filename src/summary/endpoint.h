@@ -54,6 +54,17 @@ struct Endpoint {
   std::vector<std::string> errors;        // every Error line
   std::vector<std::string> infos;         // Info and plain lines that belong to no item
   std::vector<std::string> unrecognised;  // lines the parser could not place
+  // The first Error line that leaves the encoding verdict in doubt: COM's
+  // start, or the encoding or camera check (not a feature probe, which runs
+  // after its encoder was judged). Kept as in errors.
+  std::string first_check_error;
+  std::string emulated_build;  // "x64" or "x86": the build ran emulated on ARM64
+  int earlier_in_file = 0;     // reports before this one in the same file (">>")
+
+  // Filled by the summary run, not the parser.
+  std::string report_time;  // the file's modification time, UTC, ISO 8601
+  int status = -1;          // a Status (endpoint_status.h)
+  std::string action;       // what to do when it does not encode in hardware
 };
 
 }  // namespace cc::summary

@@ -9,98 +9,115 @@
 namespace cc::summary {
 namespace {
 
-std::string lower(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
+// Reads a run of digits as a number; pos moves past it.
+unsigned long long number_at(const std::string& text, std::size_t& pos) {
+  unsigned long long value = 0;
+  for (; pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])); ++pos)
+    value = value < 1000000000000ULL ? value * 10 + (text[pos] - '0') : value;
+  return value;
 }
 
-struct Vendor {
-  const char* reason_start;        // as the support policy's reasons begin
-  std::vector<std::string> words;  // as adapter names spell the vendor
-};
-
-const std::vector<Vendor>& vendors() {
-  static const std::vector<Vendor> list = {{"intel", {"intel"}},
-                                           {"amd", {"amd", "radeon", "ati "}},
-                                           {"nvidia", {"nvidia", "geforce", "quadro"}}};
-  return list;
+std::vector<Adapter> c920_cameras(const Endpoint& e) {
+  std::vector<Adapter> c920;
+  for (const Camera& camera : e.cameras)
+    if (camera.c920_note)
+      c920.push_back({camera.name, {}});
+  return c920;
 }
 
-// The known vendor of an adapter, by its name; null for any other.
-const Vendor* vendor_of_adapter(const Adapter& adapter) {
-  const std::string name = lower(adapter.name);
-  for (const Vendor& vendor : vendors())
-    for (const std::string& word : vendor.words)
-      if (name.find(word) != std::string::npos)
-        return &vendor;
-  return nullptr;
-}
-
-// The adapters a refusal is about: those of the vendor it names, those of no
-// known vendor for an unknown one, and all where that finds none.
-std::vector<Adapter> adapters_for(const std::string& reason, const std::vector<Adapter>& all) {
-  const std::string r = lower(reason);
-  const Vendor* named = nullptr;
-  for (const Vendor& vendor : vendors())
-    if (r.rfind(vendor.reason_start, 0) == 0)
-      named = &vendor;
-  const bool unknown = r.rfind("unknown vendor", 0) == 0;
-  if (!named && !unknown)
-    return all;
-  std::vector<Adapter> matching;
-  for (const Adapter& adapter : all)
-    if (vendor_of_adapter(adapter) == named)
-      matching.push_back(adapter);
-  return matching.empty() ? all : matching;
-}
-
-bool encodes_in_hardware(const Endpoint& e) {
-  return e.encoding == texts::kVerdictOnboard || e.encoding == texts::kVerdictCameraUvc15 ||
-         e.encoding == texts::kVerdictCameraUvc11;
+// Why a check that failed did not tell.
+const char* failure_blocker(const Endpoint& e) {
+  if (!e.emulated_build.empty())
+    return kBlockerEmulated;
+  const bool none_probed = !e.encoders.empty() &&
+                           std::none_of(e.encoders.begin(), e.encoders.end(), [](const Encoder& x) {
+                             return x.supported || !x.reason.empty();
+                           });
+  return none_probed ? kBlockerEncoderSetup : kBlockerCheckFailed;
 }
 
 }  // namespace
+
+bool VersionOrder::operator()(const std::string& a, const std::string& b) const {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    const bool da = std::isdigit(static_cast<unsigned char>(a[i]));
+    const bool db = std::isdigit(static_cast<unsigned char>(b[j]));
+    if (da && db) {
+      const std::size_t i0 = i, j0 = j;
+      const unsigned long long x = number_at(a, i), y = number_at(b, j);
+      if (x != y)
+        return x < y;
+      if (i - i0 != j - j0)
+        return i - i0 < j - j0;  // "01" after "1": distinct texts stay distinct
+    } else {
+      if (a[i] != b[j])
+        return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+      ++i, ++j;
+    }
+  }
+  return a.size() - i < b.size() - j;
+}
 
 std::string verdict_name(const std::string& verdict_text) {
   const std::string indent = texts::kOsIndent;  // verdicts share the "\t " indent
   return verdict_text.rfind(indent, 0) == 0 ? verdict_text.substr(indent.size()) : verdict_text;
 }
 
+Status status_of(const Endpoint& e) {
+  return e.status >= 0 ? static_cast<Status>(e.status) : assess(e).status;
+}
+
 std::vector<BlockerHit> blockers_of(const Endpoint& e) {
   std::vector<BlockerHit> hits;
-  if (encodes_in_hardware(e))
+  const Status status = status_of(e);
+  if (in_hardware(status))
     return hits;
-  std::set<std::string> seen;
-  for (const Encoder& encoder : e.encoders)
-    if (!encoder.reason.empty() && seen.insert(encoder.reason).second)
-      hits.push_back({encoder.reason, adapters_for(encoder.reason, e.adapters)});
-  const bool any_usable = std::any_of(e.encoders.begin(), e.encoders.end(), [](const Encoder& x) {
-    return x.supported || !x.reason.empty();
-  });
-  if (e.encoders.empty())
-    hits.push_back({kBlockerNoEncoder, e.adapters});
-  else if (!any_usable)
-    hits.push_back({kBlockerEncoderUnusable, e.adapters});
-  std::vector<Adapter> c920;
-  for (const Camera& camera : e.cameras)
-    if (camera.c920_note)
-      c920.push_back({camera.name, {}});
+  if (status == Status::kUnknown) {
+    hits.push_back({failure_blocker(e), e.adapters});
+  } else {
+    std::set<std::string> seen;
+    for (const Encoder& encoder : e.encoders)
+      if (!encoder.reason.empty() && seen.insert(encoder.reason).second)
+        hits.push_back({encoder.reason, adapters_for(encoder.reason, e.adapters)});
+    if (e.no_encoders)
+      hits.push_back({kBlockerNoEncoder, e.adapters});
+  }
+  std::vector<Adapter> c920 = c920_cameras(e);
   if (!c920.empty())
-    hits.push_back({kBlockerC920, c920});
+    hits.push_back({kBlockerC920, std::move(c920)});
   return hits;
 }
 
+std::string FleetTotals::headline() const {
+  const int hardware = with_status(Status::kHardwareGpu) + with_status(Status::kHardwareCamera);
+  // Cut, not rounded: 399 of 400 must not read as 100%.
+  const long long tenths = endpoints_ ? hardware * 1000LL / endpoints_ : 0;
+  std::string percent = std::to_string(tenths / 10);
+  if (tenths % 10)
+    percent += "." + std::to_string(tenths % 10);
+  return std::to_string(hardware) + " of " + std::to_string(endpoints_) + " endpoints (" + percent +
+         "%) encode H.264 in hardware; " + std::to_string(with_status(Status::kDriverUpdate)) +
+         " more would after a driver update; " + std::to_string(with_status(Status::kCannot)) +
+         " cannot; " + std::to_string(with_status(Status::kUnknown)) + " unknown";
+}
+
 void FleetTotals::add(const Endpoint& e) {
+  add(e, blockers_of(e));
+}
+
+void FleetTotals::add(const Endpoint& e, const std::vector<BlockerHit>& blockers) {
   ++endpoints_;
   with_errors_ += e.errors.empty() ? 0 : 1;
+  ++statuses_[static_cast<int>(status_of(e))];
   ++encoding_[verdict_name(e.encoding)];
   ++decoding_[verdict_name(e.decoding)];
-  for (const BlockerHit& hit : blockers_of(e)) {
+  for (const BlockerHit& hit : blockers) {
     Blocker& blocker = blockers_[hit.reason];
     blocker.reason = hit.reason;
     ++blocker.endpoints;
-    std::set<std::string> names, drivers;
+    std::set<std::string> names;
+    std::set<std::string, VersionOrder> drivers;
     for (const Adapter& device : hit.devices) {
       names.insert(device.name);
       if (!device.driver.empty())

@@ -4,12 +4,14 @@
 // stays small however many reports pass through.
 #pragma once
 
+#include <array>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "summary/endpoint.h"
+#include "summary/endpoint_status.h"
 
 namespace cc::summary {
 
@@ -18,11 +20,16 @@ struct Unreadable {
   std::string reason;
 };
 
+// Driver versions by their numbers: 9.18 before 10.18.
+struct VersionOrder {
+  bool operator()(const std::string& a, const std::string& b) const;
+};
+
 struct Blocker {
   std::string reason;
   int endpoints = 0;
-  std::map<std::string, int> adapters;  // adapter (or camera) name -> endpoints
-  std::map<std::string, int> drivers;   // driver version -> endpoints
+  std::map<std::string, int> adapters;               // adapter (or camera) name -> endpoints
+  std::map<std::string, int, VersionOrder> drivers;  // driver version -> endpoints
 };
 
 // One endpoint's blocker: the reason and the devices it concerns.
@@ -32,20 +39,37 @@ struct BlockerHit {
 };
 
 inline constexpr char kBlockerNoEncoder[] = "No hardware H.264 encoder";
-inline constexpr char kBlockerEncoderUnusable[] =
-    "Hardware encoder does not take an H.264 output type";
+// The media-type probe fails only when the encoder cannot be activated or
+// set up (its Error line says which step); a refused frame size is no failure.
+inline constexpr char kBlockerEncoderSetup[] = "Hardware encoder could not be activated or set up";
+inline constexpr char kBlockerCheckFailed[] = "The check failed (Error line, stall or crash)";
+inline constexpr char kBlockerEmulated[] = "x64 or x86 build ran emulated on ARM64";
 inline constexpr char kBlockerC920[] =
     "Logitech C920 needs its driver and a registry change for UVC 1.1";
 
-// Empty when the endpoint encodes in hardware (on-board or camera).
+// Empty when the endpoint encodes in hardware (on-board or camera). Takes
+// the endpoint's status when the run has set it, else assesses it.
 std::vector<BlockerHit> blockers_of(const Endpoint& endpoint);
+
+// The status the run set on the endpoint, or its assessment.
+Status status_of(const Endpoint& endpoint);
 
 class FleetTotals {
  public:
   void add(const Endpoint& endpoint);
+  // The same, with its blockers already worked out (blockers_of).
+  void add(const Endpoint& endpoint, const std::vector<BlockerHit>& blockers);
   void add_unreadable(Unreadable file) { unreadable_.push_back(std::move(file)); }
+  // A report of an endpoint that a newer one (or a later run in the same
+  // file) stands for.
+  void add_older_report() { ++older_reports_; }
 
   int endpoints() const { return endpoints_; }
+  int older_reports() const { return older_reports_; }
+  int with_status(Status status) const { return statuses_[static_cast<int>(status)]; }
+  // "N of M endpoints (x%) encode H.264 in hardware; K more would after a
+  // driver update; L cannot; U unknown"
+  std::string headline() const;
   int endpoints_with_errors() const { return with_errors_; }
   // Largest count first, then by name.
   std::vector<std::pair<std::string, int>> encoding() const { return ranked(encoding_); }
@@ -58,6 +82,8 @@ class FleetTotals {
 
   int endpoints_ = 0;
   int with_errors_ = 0;
+  int older_reports_ = 0;
+  std::array<int, kStatusCount> statuses_{};
   std::map<std::string, int> encoding_;
   std::map<std::string, int> decoding_;
   std::map<std::string, Blocker> blockers_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "summary/csv_output.h"
+#include "summary/text_summary.h"
 
 namespace cc::summary {
 namespace {
@@ -14,7 +15,9 @@ const char kStyle[] =
     "th,td{border:1px solid #c8c8c8;padding:3px 8px;text-align:left;vertical-align:top}"
     "th{background:#eef1f5}td.n{text-align:right}"
     ".charts{display:flex;flex-wrap:wrap;gap:24px}"
-    ".chart text{font:12px system-ui,sans-serif}.note{color:#555}";
+    ".chart text{font:12px system-ui,sans-serif}.note{color:#555}"
+    "#headline{font-size:17px;font-weight:600}summary{cursor:pointer}"
+    "ul.held{margin:4px 0;padding-left:18px;max-height:320px;overflow:auto}";
 
 constexpr int kBarHeight = 22;
 constexpr int kLabelWidth = 470;
@@ -58,26 +61,48 @@ void write_chart(std::ostream& out,
   out << "</svg></figure>\n";
 }
 
-std::string seen_list(const std::map<std::string, int>& seen) {
+template <typename Map>
+std::string seen_list(const Map& seen) {
   std::string text;
   for (const auto& [name, count] : seen)
     text += (text.empty() ? "" : "<br>") + html_escape(name) + " (" + std::to_string(count) + ")";
   return text;
 }
 
-void write_blockers(std::ostream& out, const std::vector<Blocker>& blockers) {
-  out << "<h2>What blocks hardware encoding</h2>\n";
-  if (blockers.empty()) {
-    out << "<p>Nothing: every endpoint encodes in hardware.</p>\n";
-    return;
+// The endpoints a blocker holds back, folded away until opened (no script).
+void write_held_back(std::ostream& out, const std::vector<std::string>& names, int endpoints) {
+  out << "<details><summary>" << endpoints << " endpoint" << (endpoints == 1 ? "" : "s")
+      << "</summary><ul class=\"held\">";
+  for (const std::string& name : names)
+    out << "<li>" << html_escape(name) << "</li>";
+  if (static_cast<int>(names.size()) < endpoints)
+    out << "<li class=\"note\">and " << endpoints - static_cast<int>(names.size())
+        << " more: see the CSV (column status)</li>";
+  out << "</ul></details>";
+}
+
+void write_comparison(std::ostream& out, const Comparison& comparison) {
+  out << "<h2>Since the previous summary</h2>\n<p id=\"compare\">Compared with "
+      << html_escape(comparison.previous_file()) << " (" << comparison.previous_endpoints()
+      << " endpoints): " << comparison.moved().size() << " moved, " << comparison.added().size()
+      << " new, " << comparison.vanished().size() << " vanished.</p>\n";
+  if (!comparison.moved().empty()) {
+    out << "<table id=\"moves\"><tr><th>From</th><th>To</th><th>Endpoints</th></tr>\n";
+    for (const auto& [move, count] : comparison.transitions())
+      out << "<tr><td>" << html_escape(move.first.empty() ? "(no status)" : move.first)
+          << "</td><td>" << html_escape(move.second) << "</td><td class=\"n\">" << count
+          << "</td></tr>\n";
+    out << "</table>\n";
   }
-  out << "<table id=\"blockers\"><tr><th>Reason</th><th>Endpoints</th><th>Adapters "
-         "(endpoints)</th><th>Driver versions seen (endpoints)</th></tr>\n";
-  for (const Blocker& b : blockers)
-    out << "<tr><td>" << html_escape(b.reason) << "</td><td class=\"n\">" << b.endpoints
-        << "</td><td>" << seen_list(b.adapters) << "</td><td>" << seen_list(b.drivers)
-        << "</td></tr>\n";
-  out << "</table>\n";
+  for (const auto& [title, names] :
+       {std::make_pair("New endpoints", &comparison.added()),
+        std::make_pair("Vanished endpoints", &comparison.vanished())}) {
+    std::vector<std::string> shown(
+        names->begin(), names->begin() + std::min<std::size_t>(names->size(), kHtmlTableLimit));
+    out << "<p>" << title << ": ";
+    write_held_back(out, shown, static_cast<int>(names->size()));
+    out << "</p>\n";
+  }
 }
 
 void write_unreadable(std::ostream& out, const std::vector<Unreadable>& unreadable) {
@@ -121,11 +146,41 @@ std::string html_escape(const std::string& text) {
 }
 
 void HtmlPage::add(const Endpoint& endpoint) {
+  add(endpoint, blockers_of(endpoint), endpoint_cells(endpoint));
+}
+
+void HtmlPage::add(const Endpoint& endpoint,
+                   const std::vector<BlockerHit>& blockers,
+                   std::vector<std::string> cells) {
   ++endpoints_;
+  for (const BlockerHit& hit : blockers) {
+    std::vector<std::string>& names = held_back_[hit.reason];
+    if (names.size() < static_cast<std::size_t>(kHtmlTableLimit))
+      names.push_back(endpoint.endpoint);
+  }
   if (endpoints_ <= kHtmlTableLimit)
-    rows_.push_back(endpoint_cells(endpoint));
+    rows_.push_back(std::move(cells));
   if (!endpoint.errors.empty() && ++with_errors_ <= kHtmlTableLimit)
     error_rows_.push_back({endpoint.endpoint, endpoint.errors});
+}
+
+void HtmlPage::write_blockers(std::ostream& out, const std::vector<Blocker>& blockers) const {
+  out << "<h2>What blocks hardware encoding</h2>\n";
+  if (blockers.empty()) {
+    out << "<p>Nothing: every endpoint encodes in hardware.</p>\n";
+    return;
+  }
+  out << "<table id=\"blockers\"><tr><th>Reason</th><th>Endpoints held back</th><th>Adapters "
+         "(endpoints)</th><th>Driver versions seen (endpoints)</th></tr>\n";
+  static const std::vector<std::string> none;
+  for (const Blocker& b : blockers) {
+    const auto names = held_back_.find(b.reason);
+    out << "<tr><td>" << html_escape(b.reason) << "</td><td class=\"held-back\">";
+    write_held_back(out, names == held_back_.end() ? none : names->second, b.endpoints);
+    out << "</td><td>" << seen_list(b.adapters) << "</td><td>" << seen_list(b.drivers)
+        << "</td></tr>\n";
+  }
+  out << "</table>\n";
 }
 
 void HtmlPage::write_error_rows(std::ostream& out) const {
@@ -169,14 +224,19 @@ void HtmlPage::write_table(std::ostream& out) const {
   out << "</table>\n";
 }
 
-void HtmlPage::write(std::ostream& out, const FleetTotals& totals) const {
+void HtmlPage::write(std::ostream& out,
+                     const FleetTotals& totals,
+                     const Comparison* comparison) const {
   out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
       << "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
          "style-src 'unsafe-inline'\">\n"
       << "<title>H.264 capability of " << totals.endpoints() << " endpoints</title>\n"
       << "<style>" << kStyle << "</style></head><body>\n"
-      << "<h1>H.264 capability: " << totals.endpoints()
-      << " endpoints</h1>\n<div class=\"charts\">\n";
+      << "<h1>H.264 capability: " << totals.endpoints() << " endpoints</h1>\n<p id=\"headline\">"
+      << html_escape(totals.headline()) << "</p>\n"
+      << "<p class=\"note\">Older reports of these endpoints, not counted: "
+      << totals.older_reports() << "</p>\n<div class=\"charts\">\n";
+  write_chart(out, "chart-status", "Status (endpoints)", status_counts(totals));
   write_chart(out, "chart-encoding", "H.264 encoding", totals.encoding());
   write_chart(out, "chart-decoding", "H.264 decoding", totals.decoding());
   std::vector<std::pair<std::string, int>> blocker_counts;
@@ -185,6 +245,8 @@ void HtmlPage::write(std::ostream& out, const FleetTotals& totals) const {
   write_chart(out, "chart-blockers", "Blockers of hardware encoding (endpoints)", blocker_counts);
   out << "</div>\n";
   write_blockers(out, totals.blockers());
+  if (comparison)
+    write_comparison(out, *comparison);
   write_error_rows(out);
   write_table(out);
   write_unreadable(out, totals.unreadable());

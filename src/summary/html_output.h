@@ -2,10 +2,12 @@
 // no script, nothing fetched; every text from a report is escaped.
 #pragma once
 
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "summary/compare.h"
 #include "summary/endpoint.h"
 #include "summary/fleet.h"
 
@@ -21,11 +23,18 @@ class HtmlPage {
  public:
   // Keeps what the page shows of the endpoint, up to the table limit.
   void add(const Endpoint& endpoint);
-  void write(std::ostream& out, const FleetTotals& totals) const;
+  // The same with the endpoint's blockers and cells already worked out.
+  void add(const Endpoint& endpoint,
+           const std::vector<BlockerHit>& blockers,
+           std::vector<std::string> cells);
+  void write(std::ostream& out,
+             const FleetTotals& totals,
+             const Comparison* comparison = nullptr) const;
 
  private:
   void write_error_rows(std::ostream& out) const;
   void write_table(std::ostream& out) const;
+  void write_blockers(std::ostream& out, const std::vector<Blocker>& blockers) const;
 
   struct ErrorRow {
     std::string endpoint;
@@ -33,6 +42,8 @@ class HtmlPage {
   };
   std::vector<std::vector<std::string>> rows_;
   std::vector<ErrorRow> error_rows_;
+  // Blocker -> the endpoints it holds back, each list up to the table limit.
+  std::map<std::string, std::vector<std::string>> held_back_;
   int endpoints_ = 0;
   int with_errors_ = 0;
 };

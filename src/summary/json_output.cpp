@@ -2,6 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "summary/endpoint_status.h"
+#include "summary/text_encoding.h"
+
 namespace cc::summary {
 namespace {
 
@@ -13,51 +16,144 @@ std::string dump(const Json& value) {
   return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-Json encoders_json(const std::vector<Encoder>& encoders) {
-  Json list = Json::array();
-  for (const Encoder& encoder : encoders)
-    list.push_back({{"name", encoder.name},
-                    {"supported", encoder.supported},
-                    {"reason", encoder.reason},
-                    {"resolutions", encoder.resolutions ? Json(*encoder.resolutions) : Json()},
-                    {"info", encoder.info}});
-  return list;
+// Endpoints are written by hand rather than built as JSON values first: a
+// fleet has a hundred thousand of them, and building each object cost more
+// than reading its report.
+void quoted(std::string& out, std::string_view text) {
+  if (!is_valid_utf8(text)) {
+    const std::string utf8 = to_utf8(text);
+    return quoted(out, utf8);
+  }
+  out += '"';
+  std::size_t plain = 0;  // the start of the run of bytes that need no escape
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && c != '"' && c != '\\')
+      continue;
+    out.append(text.data() + plain, i - plain);
+    plain = i + 1;
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      static const char kHex[] = "0123456789abcdef";
+      const char* named = c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : nullptr;
+      if (named) {
+        out += named;
+      } else {
+        out += "\\u00";
+        out += kHex[u >> 4];
+        out += kHex[u & 15];
+      }
+    }
+  }
+  out.append(text.data() + plain, text.size() - plain);
+  out += '"';
 }
 
-Json cameras_json(const std::vector<Camera>& cameras) {
-  Json list = Json::array();
-  for (const Camera& camera : cameras)
-    list.push_back({{"name", camera.name},
-                    {"h264", camera.h264},
-                    {"uvc15", camera.uvc15},
-                    {"uvc11", camera.uvc11},
-                    {"c920_note", camera.c920_note},
-                    {"notes", camera.notes}});
-  return list;
+class Object {
+ public:
+  explicit Object(std::string& out) : out_(out) { out_ += '{'; }
+  ~Object() { out_ += '}'; }
+  std::string& key(const char* name) {
+    out_ += first_ ? "\"" : ",\"";
+    first_ = false;
+    out_ += name;
+    out_ += "\":";
+    return out_;
+  }
+  void text(const char* name, std::string_view value) { quoted(key(name), value); }
+  void flag(const char* name, bool value) { key(name) += value ? "true" : "false"; }
+  void texts(const char* name, const std::vector<std::string>& values) {
+    std::string& out = key(name);
+    out += '[';
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (i)
+        out += ',';
+      quoted(out, values[i]);
+    }
+    out += ']';
+  }
+
+ private:
+  std::string& out_;
+  bool first_ = true;
+};
+
+// "[" + each item's object + "]".
+template <typename Item, typename Write>
+void list(std::string& out, const std::vector<Item>& items, Write write) {
+  out += '[';
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i)
+      out += ',';
+    Object object(out);
+    write(object, items[i]);
+  }
+  out += ']';
+}
+
+void encoder_fields(Object& o, const Encoder& encoder) {
+  o.text("name", encoder.name);
+  o.flag("supported", encoder.supported);
+  o.text("reason", encoder.reason);
+  if (encoder.resolutions)
+    o.text("resolutions", *encoder.resolutions);
+  else
+    o.key("resolutions") += "null";
+  o.texts("info", encoder.info);
+}
+
+void camera_fields(Object& o, const Camera& camera) {
+  o.text("name", camera.name);
+  o.flag("h264", camera.h264);
+  o.flag("uvc15", camera.uvc15);
+  o.flag("uvc11", camera.uvc11);
+  o.flag("c920_note", camera.c920_note);
+  o.texts("notes", camera.notes);
+}
+
+void verdict(Object& o, const char* name, const std::string& text, const bool* footnote) {
+  Object inner(o.key(name));
+  inner.text("verdict", verdict_name(text));
+  if (footnote)
+    inner.flag("footnote", *footnote);
 }
 
 }  // namespace
 
 std::string endpoint_json(const Endpoint& e) {
-  Json decoders = Json::array();
-  for (const Decoder& decoder : e.decoders)
-    decoders.push_back({{"adapter", decoder.adapter}, {"result", decoder.result}});
-  Json adapters = Json::array();
-  for (const Adapter& adapter : e.adapters)
-    adapters.push_back({{"name", adapter.name}, {"driver", adapter.driver}});
-  Json object = {{"endpoint", e.endpoint},
-                 {"file", e.file},
-                 {"checker_version", e.checker_version},
-                 {"os", e.os},
-                 {"encoding", {{"verdict", verdict_name(e.encoding)}, {"footnote", e.footnote}}},
-                 {"decoding", {{"verdict", verdict_name(e.decoding)}}},
-                 {"encoders", encoders_json(e.encoders)},
-                 {"decoders", decoders},
-                 {"adapters", adapters},
-                 {"cameras", cameras_json(e.cameras)},
-                 {"errors", e.errors},
-                 {"unrecognised", e.unrecognised}};
-  return dump(object);
+  std::string out;
+  out.reserve(2048);
+  {
+    Object o(out);
+    o.text("endpoint", e.endpoint);
+    o.text("file", e.file);
+    o.text("checker_version", e.checker_version);
+    o.text("os", e.os);
+    verdict(o, "encoding", e.encoding, &e.footnote);
+    verdict(o, "decoding", e.decoding, nullptr);
+    list(o.key("encoders"), e.encoders, encoder_fields);
+    list(o.key("decoders"), e.decoders, [](Object& d, const Decoder& decoder) {
+      d.text("adapter", decoder.adapter);
+      d.text("result", decoder.result);
+    });
+    list(o.key("adapters"), e.adapters, [](Object& a, const Adapter& adapter) {
+      a.text("name", adapter.name);
+      a.text("driver", adapter.driver);
+    });
+    list(o.key("cameras"), e.cameras, camera_fields);
+    o.texts("errors", e.errors);
+    o.texts("unrecognised", e.unrecognised);
+    o.texts("infos", e.infos);
+    o.flag("no_encoders", e.no_encoders);
+    o.flag("no_cameras", e.no_cameras);
+    o.text("status", e.status >= 0 ? status_name(static_cast<Status>(e.status)) : "");
+    o.text("action", e.action);
+    o.text("report_time", e.report_time);
+  }
+  return out;
 }
 
 JsonWriter::JsonWriter(std::ostream& out) : out_(out) {
@@ -69,11 +165,30 @@ void JsonWriter::add(const Endpoint& endpoint) {
   first_ = false;
 }
 
-void JsonWriter::finish(const std::vector<Unreadable>& unreadable) {
+namespace {
+
+Json comparison_json(const Comparison& comparison) {
+  Json moved = Json::array();
+  for (const StatusMove& move : comparison.moved())
+    moved.push_back({{"endpoint", move.endpoint}, {"from", move.from}, {"to", move.to}});
+  return {{"previous", comparison.previous_file()},
+          {"previous_endpoints", comparison.previous_endpoints()},
+          {"moved", moved},
+          {"new", comparison.added()},
+          {"vanished", comparison.vanished()}};
+}
+
+}  // namespace
+
+void JsonWriter::finish(const FleetTotals& totals, const Comparison* comparison) {
   Json list = Json::array();
-  for (const Unreadable& file : unreadable)
+  for (const Unreadable& file : totals.unreadable())
     list.push_back({{"file", file.file}, {"reason", file.reason}});
-  out_ << "\n], \"unreadable\": " << dump(list) << "}\n";
+  out_ << "\n], \"unreadable\": " << dump(list)
+       << ", \"older_reports\": " << totals.older_reports();
+  if (comparison)
+    out_ << ", \"compare\": " << dump(comparison_json(*comparison));
+  out_ << "}\n";
 }
 
 }  // namespace cc::summary

@@ -1,11 +1,13 @@
 // The fleet as JSON, written endpoint by endpoint so that memory does not
-// grow with the fleet: {"schema": 1, "endpoints": [...], "unreadable": [...]}.
+// grow with the fleet: {"schema": 1, "endpoints": [...], "unreadable": [...],
+// "older_reports": N, "compare": {...}} (compare only with --compare).
 #pragma once
 
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "summary/compare.h"
 #include "summary/endpoint.h"
 #include "summary/fleet.h"
 
@@ -15,7 +17,7 @@ class JsonWriter {
  public:
   explicit JsonWriter(std::ostream& out);
   void add(const Endpoint& endpoint);
-  void finish(const std::vector<Unreadable>& unreadable);
+  void finish(const FleetTotals& totals, const Comparison* comparison = nullptr);
 
  private:
   std::ostream& out_;

@@ -1,6 +1,9 @@
 #include "summary/report_parser.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "report/report_texts.h"
 #include "summary/text_encoding.h"
@@ -32,7 +35,9 @@ class Parser {
  public:
   explicit Parser(Endpoint& endpoint) : e_(endpoint) {}
 
-  void line(string_view raw);
+  // cut: the line ended in CR CR LF, a message's own line break written in
+  // text mode, so that the next line carries on the message.
+  void line(string_view raw, bool cut = false);
   bool complete() const { return section_ == Section::kDone; }
   void finish();
 
@@ -44,14 +49,38 @@ class Parser {
   void decoding_line(string_view line);
   void gpu_line(string_view line);
   void camera_line(string_view line);
-  void unrecognised(string_view line) { e_.unrecognised.emplace_back(line); }
+  void unrecognised(string_view line);
+  void error_line(string_view line);
+  void info_outside_encoder(string_view line);
 
   Endpoint& e_;
   Section section_ = Section::kHeader;
   bool encoder_open_ = false;  // Info lines after an encoder's line are its own
   std::optional<std::string> resolutions_;
   std::vector<std::string> camera_notes_;
+  bool cut_ = false;      // the current line ended in a message's own line break
+  bool joining_ = false;  // the line before was an Error line cut that way
+  bool continues_ = false;
+  bool decisive_ = false;  // the last Error line was the first check error
 };
+
+// "prefix%ssuffix": the text in place of %s, when the line has that shape.
+std::optional<string_view> filled(string_view text, string_view format) {
+  const std::size_t at = format.find("%s");
+  const string_view prefix = format.substr(0, at), suffix = format.substr(at + 2);
+  if (text.size() < prefix.size() + suffix.size() || !starts_with(text, prefix) ||
+      !ends_with(text, suffix))
+    return std::nullopt;
+  return text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
+}
+
+// An Error line of an encoder's feature probe, which runs after the encoder
+// was judged: unless the probe stalled, the verdict stands.
+bool is_feature_probe_error(string_view text) {
+  static const std::string format = texts::kNoAnswerFormat;  // "%s did not answer ..."
+  static const std::string no_answer = format.substr(2, format.find('%', 2) - 2);
+  return starts_with(text, texts::kFeatureProbeStep) && text.find(no_answer) == string_view::npos;
+}
 
 bool is_feature_text(string_view text) {
   for (const char* feature : {texts::kNoLowLatency, texts::kNoMaxRefFrames,
@@ -62,7 +91,10 @@ bool is_feature_text(string_view text) {
 }
 
 bool Parser::frame_line(string_view line) {
-  const std::pair<const char*, Section> headings[] = {
+  // Headings and labels start at the margin; most lines are indented.
+  if (line[0] == '\t' && section_ != Section::kHeader)
+    return false;
+  static const std::pair<string_view, Section> headings[] = {
       {texts::kEncodingHeading, Section::kEncoding},
       {texts::kDecodingHeading, Section::kDecoding},
       {texts::kGpuDetailsHeading, Section::kGpuDetails},
@@ -96,11 +128,7 @@ bool Parser::message_line(string_view line) {
       std::string(texts::kMessagePrefix) + texts::kLevelInfo + texts::kLevelSeparator;
   // Kept without their indent; the text tells which indent it had.
   if (starts_with(line, error)) {
-    e_.errors.emplace_back(line.substr(2));
-    // Only the feature probe writes after an encoder's line; any other
-    // Error belongs to the next encoder, whose line may never come.
-    if (!starts_with(line.substr(error.size()), texts::kFeatureProbeStep))
-      encoder_open_ = false;
+    error_line(line);
     return true;
   }
   if (!starts_with(line, info))
@@ -116,9 +144,52 @@ bool Parser::message_line(string_view line) {
   } else if (section_ == Section::kCamera) {
     camera_notes_.emplace_back(line.substr(2));
   } else {
-    e_.infos.emplace_back(line.substr(2));
+    info_outside_encoder(line);
   }
   return true;
+}
+
+void Parser::error_line(string_view line) {
+  static const std::size_t text_at = std::strlen(texts::kMessagePrefix) +
+                                     std::strlen(texts::kLevelError) +
+                                     std::strlen(texts::kLevelSeparator);
+  const string_view text = line.substr(text_at);
+  e_.errors.emplace_back(line.substr(2));
+  // Only the feature probe writes after an encoder's line; any other
+  // Error belongs to the next encoder, whose line may never come.
+  if (!starts_with(text, texts::kFeatureProbeStep))
+    encoder_open_ = false;
+  const bool in_doubt = section_ == Section::kHeader || section_ == Section::kCamera ||
+                        (section_ == Section::kEncoding && !is_feature_probe_error(text));
+  decisive_ = in_doubt && e_.first_check_error.empty();
+  if (decisive_)
+    e_.first_check_error = e_.errors.back();
+  continues_ = cut_;
+}
+
+void Parser::info_outside_encoder(string_view line) {
+  e_.infos.emplace_back(line.substr(2));
+  static const std::size_t text_at = std::strlen(texts::kMessagePrefix) +
+                                     std::strlen(texts::kLevelInfo) +
+                                     std::strlen(texts::kLevelSeparator);
+  if (section_ != Section::kEncoding)
+    return;
+  const auto build = filled(line.substr(text_at), texts::kEmulatedOnArm64Format);
+  if (build && !build->empty() && build->size() <= 8)
+    e_.emulated_build = std::string(*build);
+}
+
+// A line that carries on an Error line's message joins it; any other stays
+// as written among the lines not understood.
+void Parser::unrecognised(string_view line) {
+  if (joining_ && !e_.errors.empty()) {
+    e_.errors.back().append(" ").append(line);
+    if (decisive_)
+      e_.first_check_error = e_.errors.back();
+    continues_ = cut_;
+    return;
+  }
+  e_.unrecognised.emplace_back(line);
 }
 
 void Parser::encoding_line(string_view line) {
@@ -220,9 +291,12 @@ void Parser::finish() {
   camera_notes_.clear();
 }
 
-void Parser::line(string_view line) {
+void Parser::line(string_view line, bool cut) {
   if (section_ == Section::kDone)
     return;  // the pause prompt and whatever a console added
+  cut_ = cut;
+  joining_ = continues_;
+  continues_ = false;
   if (section_ == Section::kOs) {
     if (starts_with(line, texts::kOsIndent)) {
       e_.os = std::string(line.substr(std::strlen(texts::kOsIndent)));
@@ -248,48 +322,136 @@ void Parser::line(string_view line) {
   }
 }
 
-// The next line without its end (LF or CRLF); advances pos past it.
-string_view next_line(string_view text, std::size_t& pos) {
+// The next line without its end (LF, CRLF, or the CR CR LF of a line break
+// inside a message written in text mode); advances pos past it.
+string_view next_line(string_view text, std::size_t& pos, bool& cut) {
   const std::size_t end = text.find('\n', pos);
   string_view line = text.substr(pos, end == string_view::npos ? string_view::npos : end - pos);
   pos = end == string_view::npos ? text.size() : end + 1;
-  if (!line.empty() && line.back() == '\r')
+  int crs = 0;
+  while (!line.empty() && line.back() == '\r') {
     line.remove_suffix(1);
+    ++crs;
+  }
+  cut = crs > 1;
   return line;
+}
+
+// How one report's lines went: whether it came to its end, and where the
+// next report in the file begins (npos for none).
+struct Pass {
+  bool complete = false;
+  std::size_t next = string_view::npos;
+};
+
+// Feeds the lines of the report that starts at `start` to the parser, up to
+// its end or to the banner of a report appended after it.
+Pass parse_lines(string_view bytes, std::size_t start, Endpoint& endpoint) {
+  std::size_t pos = start;
+  bool cut = false;
+  const string_view banner = next_line(bytes, pos, cut);
+  endpoint.checker_version = to_utf8(banner.substr(std::strlen(texts::kBanner)));
+  Parser parser(endpoint);
+  std::string utf8;
+  while (pos < bytes.size() && !parser.complete()) {
+    const std::size_t line_at = pos;
+    const string_view raw = next_line(bytes, pos, cut);
+    if (!raw.empty() && raw[0] == texts::kBanner[0] && starts_with(raw, texts::kBanner))
+      return {false, line_at};  // cut short, and a later run appended after it
+    if (raw.find('\r') != string_view::npos || !is_valid_utf8(raw)) {
+      utf8 = to_utf8(raw);
+      std::replace(utf8.begin(), utf8.end(), '\r', ' ');  // a CR alone is no line end
+      parser.line(utf8, cut);
+    } else {
+      parser.line(raw, cut);
+    }
+  }
+  if (!parser.complete())
+    return {};
+  parser.finish();
+  // What follows is the pause prompt, or more runs appended with ">>".
+  const string_view rest = bytes.substr(pos);
+  const std::string marker = std::string("\n") + texts::kBanner;
+  const std::size_t next = starts_with(rest, texts::kBanner) ? 0 : rest.find(marker);
+  return {true, next == string_view::npos ? next : pos + next + (next == 0 ? 0 : 1)};
+}
+
+void append_utf8(std::string& out, std::uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
 }
 
 }  // namespace
 
+std::string utf16_to_utf8(string_view bytes, bool big_endian) {
+  std::string out;
+  out.reserve(bytes.size() / 2 + bytes.size() / 8);
+  auto unit = [&](std::size_t i) {
+    const auto a = static_cast<unsigned char>(bytes[i]);
+    const auto b = static_cast<unsigned char>(bytes[i + 1]);
+    return static_cast<std::uint32_t>(big_endian ? (a << 8) | b : (b << 8) | a);
+  };
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    std::uint32_t c = unit(i);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+        unit(i + 2) <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;  // half a pair
+    }
+    append_utf8(out, c);
+  }
+  return out;
+}
+
 ParseOutcome parse_report(string_view bytes) {
   if (bytes.size() > kMaxReportBytes)
     return {std::nullopt, kReasonTooLarge};
+  // Windows PowerShell's ">" writes UTF-16 with a byte-order mark.
+  if (starts_with(bytes, "\xFF\xFE") || starts_with(bytes, "\xFE\xFF")) {
+    const std::string utf8 = utf16_to_utf8(bytes.substr(2), bytes[0] == '\xFE');
+    if (utf8.size() >= 3 && utf8.compare(0, 3, "\xEF\xBB\xBF") == 0)
+      return {std::nullopt, kReasonNoBanner};  // no second mark
+    return parse_report(utf8);
+  }
   if (starts_with(bytes, "\xEF\xBB\xBF"))
     bytes.remove_prefix(3);
   if (bytes.empty())
     return {std::nullopt, kReasonEmpty};
   if (bytes.find('\0') != string_view::npos)
     return {std::nullopt, kReasonBinary};
-  std::size_t pos = 0;
-  const string_view banner = next_line(bytes, pos);
-  if (!starts_with(banner, texts::kBanner))
+  if (!starts_with(bytes, texts::kBanner))
     return {std::nullopt, kReasonNoBanner};
-  Endpoint endpoint;
-  endpoint.checker_version = to_utf8(banner.substr(std::strlen(texts::kBanner)));
-  Parser parser(endpoint);
-  std::string utf8;
-  while (pos < bytes.size() && !parser.complete()) {
-    const string_view raw = next_line(bytes, pos);
-    if (is_valid_utf8(raw)) {
-      parser.line(raw);
-    } else {
-      utf8 = windows1252_to_utf8(raw);
-      parser.line(utf8);
+  // The last complete report counts; one cut short (a run still writing, or
+  // killed) gives way to the one before it.
+  std::optional<Endpoint> last;
+  int reports = 0;
+  for (std::size_t start = 0; start != string_view::npos; ++reports) {
+    Endpoint endpoint;
+    const Pass pass = parse_lines(bytes, start, endpoint);
+    if (pass.complete) {
+      endpoint.earlier_in_file = reports;
+      last = std::move(endpoint);
     }
+    start = pass.next;
   }
-  if (!parser.complete())
-    return {std::nullopt, kReasonTruncated};
-  parser.finish();
-  return {std::move(endpoint), {}};
+  if (last)
+    return {std::move(last), {}};
+  return {std::nullopt, kReasonTruncated};
 }
 
 }  // namespace cc::summary

@@ -19,9 +19,16 @@ struct ParseOutcome {
   std::string reason;  // why it is not a report, when endpoint is empty
 };
 
-// Takes the whole file. Accepts CRLF or LF, a UTF-8 byte-order mark, and the
-// "Press any key to continue" prompt of a captured console after the report.
+// Takes the whole file. Accepts CRLF or LF, a UTF-8 byte-order mark, UTF-16
+// with its byte-order mark (Windows PowerShell 5.1's ">"), and the "Press any
+// key to continue" prompt of a captured console after the report. A file
+// that several runs appended to holds several reports: the last complete
+// one counts, and says how many came before it.
 ParseOutcome parse_report(std::string_view bytes);
+
+// UTF-16 code units (little-endian unless said) as UTF-8; half a surrogate
+// pair becomes U+FFFD, an odd last byte is dropped.
+std::string utf16_to_utf8(std::string_view bytes, bool big_endian = false);
 
 // Reasons given for files that are not reports.
 inline constexpr char kReasonEmpty[] = "empty";

@@ -1,10 +1,13 @@
 // The whole CapabilitySummary run, apart from reading the command line.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "summary/fleet.h"
 
 namespace cc::summary {
 
@@ -13,6 +16,7 @@ struct SummaryOptions {
   std::string csv;                 // output files; empty means none
   std::string json;
   std::string html;
+  std::string compare;  // a JSON this program wrote earlier; empty means none
 };
 
 // Exit statuses.
@@ -20,24 +24,40 @@ inline constexpr int kAllRead = 0;
 inline constexpr int kSomeNotRead = 1;
 inline constexpr int kUsageError = 2;  // also: an output file cannot be created
 
-// One file to read, kept as a plain string: a fleet has many of them.
+// One file to read, kept small: a fleet has many of them. Where it really
+// is, so that a file named twice is read once: the real path of the PATH it
+// was found under, then its path from the separator at relative_at on.
 struct ReportFile {
-  std::string path;             // UTF-8
-  std::size_t relative_at = 0;  // where the part below the folder named starts
-  bool name_clash = false;      // another file has the same name without extension
+  std::string path;               // as found (UTF-8 on Windows, the bytes elsewhere)
+  std::uint32_t root = 0;         // the PATH it was found under (FoundFiles::roots)
+  std::uint32_t relative_at = 0;  // where the part below that PATH starts
+  std::uint32_t name_at = 0;      // where the file name starts
+  std::uint32_t stem_size = 0;    // its length without the extension
+  std::int64_t time = 0;          // modification time, seconds since 1970 (UTC)
 };
 
-// The file name without extension; where several files share that name,
-// the path below the folder named instead (with "/" between folders).
+// The endpoint a file speaks for: its name without extension. Computer names
+// ignore case, so the comparison does too.
 std::string endpoint_name(const ReportFile& file);
 
 struct FoundFiles {
   std::vector<ReportFile> files;
-  std::vector<std::string> missing;  // paths that name nothing
+  std::vector<std::string> roots;      // the real path of each PATH named
+  std::vector<Unreadable> unreadable;  // paths that name nothing, folders that cannot be read
 };
 
-// Every file named, and every *.txt under the folders named, in path order.
-FoundFiles find_report_files(const std::vector<std::string>& paths);
+// Every file named, and every *.txt under the folders named, each once and
+// none of `skip` (the run's own outputs): grouped by endpoint, the newest
+// file of each first.
+FoundFiles find_report_files(const std::vector<std::string>& paths,
+                             const std::vector<std::string>& skip = {});
+
+// The file's bytes, up to one past the report limit so that a larger file
+// shows as such; the buffer is sized from the file, not from the limit.
+bool read_report_bytes(const std::string& path, std::string& buffer);
+
+// Seconds since 1970 as "2026-12-08T20:20:40Z".
+std::string iso8601_utc(std::int64_t seconds);
 
 int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& err);
 

@@ -1,6 +1,7 @@
 #include "summary/text_encoding.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace cc::summary {
 namespace {
@@ -29,6 +30,15 @@ void append_code_point(std::string& out, std::uint32_t c) {
 bool is_valid_utf8(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
+    // Reports are mostly ASCII: eight bytes at a time while no high bit is set.
+    if (i + 8 <= text.size()) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, text.data() + i, 8);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        i += 8;
+        continue;
+      }
+    }
     const auto c = static_cast<unsigned char>(text[i]);
     if (c < 0x80) {
       ++i;

@@ -13,10 +13,43 @@ void write_counts(std::ostream& out,
     out << "  " << std::setw(8) << count << "  " << verdict << "\n";
 }
 
+void write_names(std::ostream& out, const char* title, const std::vector<std::string>& names) {
+  out << title << names.size() << (names.empty() ? "" : ":");
+  for (std::size_t i = 0; i < names.size() && i < kNamedChanges; ++i)
+    out << (i ? ", " : " ") << names[i];
+  if (names.size() > kNamedChanges)
+    out << " (" << names.size() - kNamedChanges << " more in the JSON)";
+  out << "\n";
+}
+
+void write_comparison(std::ostream& out, const Comparison& comparison) {
+  out << "\nSince " << comparison.previous_file() << " (" << comparison.previous_endpoints()
+      << " endpoints): " << comparison.moved().size() << " moved, " << comparison.added().size()
+      << " new, " << comparison.vanished().size() << " vanished\n";
+  for (const auto& [move, count] : comparison.transitions())
+    out << "  " << std::setw(8) << count << "  "
+        << (move.first.empty() ? "(no status)" : move.first) << " -> " << move.second << "\n";
+  write_names(out, "New endpoints: ", comparison.added());
+  write_names(out, "Vanished endpoints: ", comparison.vanished());
+}
+
 }  // namespace
 
-void write_text_summary(std::ostream& out, const FleetTotals& totals) {
-  out << "Endpoints read: " << totals.endpoints() << "\n\n";
+std::vector<std::pair<std::string, int>> status_counts(const FleetTotals& totals) {
+  std::vector<std::pair<std::string, int>> counts;
+  for (int i = 0; i < kStatusCount; ++i)
+    counts.emplace_back(status_name(static_cast<Status>(i)),
+                        totals.with_status(static_cast<Status>(i)));
+  return counts;
+}
+
+void write_text_summary(std::ostream& out,
+                        const FleetTotals& totals,
+                        const Comparison* comparison) {
+  out << totals.headline() << "\n\n";
+  out << "Endpoints read: " << totals.endpoints() << "\n";
+  out << "Older reports of them: " << totals.older_reports() << "\n\n";
+  write_counts(out, "Status:", status_counts(totals));
   write_counts(out, "H.264 encoding:", totals.encoding());
   write_counts(out, "H.264 decoding:", totals.decoding());
   const std::vector<Blocker> blockers = totals.blockers();
@@ -27,6 +60,8 @@ void write_text_summary(std::ostream& out, const FleetTotals& totals) {
     out << "  " << std::setw(8) << blockers[i].endpoints << "  " << blockers[i].reason << "\n";
   if (blockers.size() > kLeadingBlockers)
     out << "  (" << blockers.size() - kLeadingBlockers << " more)\n";
+  if (comparison)
+    write_comparison(out, *comparison);
   out << "\nEndpoints with Error lines: " << totals.endpoints_with_errors() << "\n";
   out << "Files not read: " << totals.unreadable().size();
   out << (totals.unreadable().empty() ? "\n" : " (listed on standard error)\n");

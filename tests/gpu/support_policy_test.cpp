@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <random>
+
+#include "gpu/driver_update.h"
 
 #include "support/fake_driver_platform.h"
 
@@ -259,6 +263,144 @@ TEST(PolicyTables, WindowsSevenListIsTheClosedSetOfTwentyNine) {
     EXPECT_EQ(amd_windows7_device_ids.count(id), 1u) << id;
   for (const char* id : {"9852", "9850", "9860", "67df", "674A"})
     EXPECT_EQ(amd_windows7_device_ids.count(id), 0u) << id;
+}
+
+// --- The driver update that lifts a refusal ------------------------------------
+
+bool numerically_less(const DriverVersion& a, const DriverVersion& b) {
+  for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+    const long long x = i < a.size() ? a[i] : 0, y = i < b.size() ? b[i] : 0;
+    if (x != y)
+      return x < y;
+  }
+  return false;
+}
+
+std::string text_of(const DriverVersion& v) {
+  std::string text;
+  for (std::int32_t c : v)
+    text += (text.empty() ? "" : ".") + std::to_string(c);
+  return text;
+}
+
+// A version near one of the policy's thresholds, where the verdict changes.
+DriverVersion near_threshold(std::mt19937& random) {
+  std::vector<std::string> all;
+  for (const auto* list : {&amd_windows8_thresholds, &amd_windows7_thresholds,
+                           &intel_general_thresholds, &intel_windows7_thresholds})
+    all.insert(all.end(), list->begin(), list->end());
+  DriverVersion v = parse_driver_version(all[random() % all.size()]);
+  v.resize(4, 0);
+  for (std::int32_t& c : v)
+    c = std::max(0, c + static_cast<std::int32_t>(random() % 5) - 2);
+  if (random() % 3 == 0)
+    v[3] = static_cast<std::int32_t>(random() % 20000);
+  return v;
+}
+
+// Versions between the installed one and the one named: each component of
+// the installed version raised by one (the rest zeroed), random points in
+// between, and the one just below the version named.
+std::vector<DriverVersion> between(const DriverVersion& low,
+                                   DriverVersion high,
+                                   std::mt19937& random) {
+  high.resize(std::max(high.size(), low.size()), 0);
+  std::vector<DriverVersion> points;
+  for (std::size_t k = 0; k < low.size(); ++k) {
+    DriverVersion v = low;
+    ++v[k];
+    std::fill(v.begin() + static_cast<std::ptrdiff_t>(k) + 1, v.end(), 0);
+    points.push_back(v);
+  }
+  for (int i = 0; i < 20; ++i) {
+    DriverVersion v = low;
+    for (std::size_t k = 0; k < v.size(); ++k)
+      v[k] = std::min(low[k], high[k]) +
+             static_cast<std::int32_t>(random() % (std::abs(high[k] - low[k]) + 2));
+    points.push_back(v);
+  }
+  DriverVersion below = high;
+  if (below.back() > 0) {
+    --below.back();
+    points.push_back(below);
+  }
+  std::vector<DriverVersion> inside;
+  for (const DriverVersion& v : points)
+    if (numerically_less(low, v) && numerically_less(v, high))
+      inside.push_back(v);
+  return inside;
+}
+
+// Over many generated refusals by driver version: the version named is above
+// the installed one and the policy itself accepts it, and every version
+// between the two stays refused. A refusal no driver lifts names none.
+TEST(DriverUpdateTest, NamesTheLowestVersionThePolicyAccepts) {
+  std::mt19937 random(20261208);
+  const std::pair<Os, WindowsCase> cases[] = {{Os::kWindows7, WindowsCase::kWindows7},
+                                              {Os::kWindows8, WindowsCase::kWindows8OrGreater},
+                                              {Os::kWindows10, WindowsCase::kOther}};
+  const char* devices[] = {"9851", "67DF", "9852", "99A0", "674A", "1912"};
+  int named = 0, none = 0;
+  for (int i = 0; i < 4000; ++i) {
+    const auto& [os_kind, windows] = cases[random() % 3];
+    testing::FakeOs os;
+    set_os(os, os_kind);
+    VideoCardInfo card{"", random() % 2 ? "8086" : "1002", devices[random() % 6], "", ""};
+    const DriverVersion installed = near_threshold(random);
+    card.driverVersion = text_of(installed);
+    const CheckResult verdict = check_video_card_support(card, os);
+    if (verdict.first || verdict.second.find(NODRV) == std::string::npos)
+      continue;
+    ASSERT_EQ(windows_case_of(verdict.second) == WindowsCase::kWindows7,
+              windows == WindowsCase::kWindows7)
+        << verdict.second;
+    const auto update =
+        lowest_accepted_driver_above(card.vendorId, card.deviceId, card.driverVersion, windows);
+    const DriverVersion high = update ? parse_driver_version(*update) : DriverVersion{99999, 0};
+    SCOPED_TRACE(card.vendorId + "/" + card.deviceId + " " + card.driverVersion + " -> " +
+                 (update ? *update : "none") + ", " + verdict.second);
+    if (update) {
+      ++named;
+      EXPECT_TRUE(numerically_less(installed, high));
+      card.driverVersion = *update;
+      EXPECT_TRUE(check_video_card_support(card, os).first);
+    } else {
+      ++none;
+    }
+    for (const DriverVersion& v : between(installed, high, random)) {
+      card.driverVersion = text_of(v);
+      EXPECT_FALSE(check_video_card_support(card, os).first) << card.driverVersion;
+    }
+  }
+  EXPECT_GT(named, 500);
+  EXPECT_GT(none, 50);  // AMD devices off the list: no driver helps
+}
+
+TEST(DriverUpdateTest, KnownAnswers) {
+  const struct {
+    const char* vendor;
+    const char* device;
+    const char* installed;
+    WindowsCase windows;
+    std::optional<std::string> update;
+  } cases[] = {
+      {"8086", "", "9.17.10.4229", WindowsCase::kOther, "9.17.10.10000"},
+      {"8086", "", "20.19.15.4308", WindowsCase::kOther, "20.19.15.4309"},
+      {"8086", "", "10.18.10.4000", WindowsCase::kWindows7, "10.18.10.4227"},
+      {"8086", "", "8.15.10.2700", WindowsCase::kWindows7, "8.15.10.2753"},
+      {"1002", "67DF", "13.250.0.0", WindowsCase::kWindows8OrGreater, "13.301.0.0"},
+      {"1002", "67DF", "15.200.1062.1004", WindowsCase::kWindows8OrGreater, "16.101.0.0"},
+      {"1002", "67DF", "16.150", WindowsCase::kWindows7, "16.200.0.0"},
+      {"1002", "9852", "16.150", WindowsCase::kWindows7, std::nullopt},
+      {"1002", "99A0", "12.0", WindowsCase::kWindows8OrGreater, std::nullopt},
+      {"10DE", "1C03", "1.0", WindowsCase::kOther, std::nullopt},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(lowest_accepted_driver_above(c.vendor, c.device, c.installed, c.windows), c.update)
+        << c.vendor << " " << c.installed;
+  EXPECT_EQ(windows_case_of(AMD + ONW8 + NODRV), WindowsCase::kWindows8OrGreater);
+  EXPECT_EQ(windows_case_of(INTEL + NODRV + ONW7 + NODRV), WindowsCase::kWindows7);
+  EXPECT_EQ(windows_case_of(INTEL + NODRV), WindowsCase::kOther);
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 
 WORK holds fleet.json and summary.txt (the summary's outputs), dom.html
 (Chromium's --dump-dom), net.json (its net log) and screenshot.png. Checks
-that the charts show the summary's numbers, that the page loads nothing,
-and that markup in a report stays text.
+that the charts show the summary's numbers, that the headline and the
+status chart equal a recount of the JSON, that each blocker's <details>
+holds the endpoints it holds back, that the page loads nothing, and that
+markup in a report stays text.
 """
 import collections
 import html.parser
@@ -29,6 +31,10 @@ class Page(html.parser.HTMLParser):
         self.problems = []
         self.text = []
         self.csp = None
+        self.headline = None
+        self.in_headline = False
+        self.blocker_rows = []  # [reason, [held back names], summary text]
+        self.cell = None
 
     def handle_starttag(self, tag, attrs):
         attrs = dict(attrs)
@@ -44,15 +50,46 @@ class Page(html.parser.HTMLParser):
             self.csp = attrs.get("content", "")
         if tag == "svg":
             self.chart = attrs.get("id")
+        if tag == "p" and attrs.get("id") == "headline":
+            self.in_headline, self.headline = True, ""
+        if tag == "table" and attrs.get("id") == "blockers":
+            self.blockers_table = True
+        if getattr(self, "blockers_table", False):
+            if tag == "tr":
+                self.blocker_rows.append(["", [], ""])
+                self.column = 0
+            elif tag == "td":
+                self.column += 1
+                self.cell = self.column
+            elif tag == "li" and self.column == 2:
+                self.blocker_rows[-1][1].append("")
+            elif tag == "summary":
+                self.cell = "summary"
         if tag == "g" and self.chart and "data-count" in attrs:
             self.charts[self.chart].append((attrs["data-label"], int(attrs["data-count"])))
 
     def handle_endtag(self, tag):
         if tag == "svg":
             self.chart = None
+        if tag == "p":
+            self.in_headline = False
+        if tag == "table":
+            self.blockers_table = False
+        if tag in ("td", "summary"):
+            self.cell = self.column if tag == "summary" else None
 
     def handle_data(self, data):
         self.text.append(data)
+        if self.in_headline:
+            self.headline += data
+        if getattr(self, "blockers_table", False) and self.blocker_rows:
+            row = self.blocker_rows[-1]
+            if self.cell == 1:
+                row[0] += data
+            elif self.cell == "summary":
+                row[2] += data
+            elif self.cell == 2 and row[1]:
+                row[1][-1] += data
         if "url(" in data and self.tags["style"]:
             self.problems.append("url( in a style")
 
@@ -76,6 +113,49 @@ def verdict_counts(endpoints, key):
     return sorted(counts.items())
 
 
+STATUSES = ["encodes in hardware (GPU)", "encodes in hardware (camera only)",
+            "would encode after a driver update", "cannot encode in hardware", "unknown"]
+
+
+def expected_headline(endpoints):
+    counts = collections.Counter(e["status"] for e in endpoints)
+    total = len(endpoints)
+    hardware = counts[STATUSES[0]] + counts[STATUSES[1]]
+    tenths = hardware * 1000 // total if total else 0
+    percent = str(tenths // 10) + ("." + str(tenths % 10) if tenths % 10 else "")
+    return ("%d of %d endpoints (%s%%) encode H.264 in hardware; %d more would after a driver "
+            "update; %d cannot; %d unknown" % (hardware, total, percent, counts[STATUSES[2]],
+                                               counts[STATUSES[3]], counts[STATUSES[4]]))
+
+
+def held_back(endpoints, reason):
+    """Endpoints the JSON says a refusal reason, or the missing encoder, holds back."""
+    names = set()
+    for e in endpoints:
+        if e["status"] not in STATUSES[2:4]:
+            continue
+        if any(x["reason"] == reason for x in e["encoders"]) or \
+                (reason == "No hardware H.264 encoder" and e["no_encoders"]):
+            names.add(e["endpoint"])
+    return names
+
+
+def check_blockers(page, endpoints):
+    failures = []
+    rows = [r for r in page.blocker_rows if r[0]]
+    if not rows:
+        failures.append("no blockers table")
+    for reason, names, summary in rows:
+        count = int(summary.split()[0])
+        if len(names) != count:
+            failures.append("%s: %d endpoints listed, %d counted" % (reason, len(names), count))
+        recount = held_back(endpoints, reason)
+        if recount and set(names) != recount:
+            failures.append("%s holds back %s, the JSON says %s" % (reason, sorted(names)[:5],
+                                                                    sorted(recount)[:5]))
+    return failures
+
+
 def main(work):
     failures = []
     fleet = json.load(open(os.path.join(work, "fleet.json"), encoding="utf-8"))
@@ -97,6 +177,20 @@ def main(work):
     endpoints = sum(count for _, count in page.charts["chart-encoding"])
     if "Endpoints read: %d\n" % endpoints not in text or endpoints != len(fleet["endpoints"]):
         failures.append("the encoding chart adds up to %d endpoints" % endpoints)
+
+    # The headline and the status chart against a recount of the JSON; each
+    # blocker's folded list against the endpoints it holds back.
+    if page.headline != expected_headline(fleet["endpoints"]):
+        failures.append("headline %r, the JSON says %r" % (page.headline,
+                                                          expected_headline(fleet["endpoints"])))
+    if not text.startswith(expected_headline(fleet["endpoints"]) + "\n"):
+        failures.append("the text summary does not start with the headline")
+    recount = collections.Counter(e["status"] for e in fleet["endpoints"])
+    if page.charts["chart-status"] != [(s, recount[s]) for s in STATUSES]:
+        failures.append("status chart %s, the JSON says %s" % (page.charts["chart-status"], recount))
+    if page.tags["details"] != page.tags["summary"] or page.tags["details"] < len(page.blocker_rows) - 1:
+        failures.append("blockers without their <details>")
+    failures += check_blockers(page, fleet["endpoints"])
 
     # Nothing from outside: no element or attribute that fetches, a strict policy,
     # and no request for the image hidden in a device name.

@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "report/report_texts.h"
+#include "summary/report_parser.h"
+
+#include <cstdio>
+
 namespace cc::summary {
 namespace {
 
@@ -16,6 +21,7 @@ Encoder encoder(const char* name, bool supported, const char* reason) {
 
 Endpoint endpoint(const char* encoding, std::vector<Encoder> encoders) {
   Endpoint e;
+  e.checks_ran = true;
   e.encoding = encoding;
   e.decoding = "\t Software";
   e.encoders = std::move(encoders);
@@ -40,6 +46,7 @@ TEST(FleetTest, BlockersNameTheAdaptersOfTheirVendor) {
   const Encoder unusable = encoder("Broken MFT", false, "");
   const Encoder supported = encoder("AMD MFT", true, "");
   Endpoint c920 = endpoint("\t Software", {});
+  c920.no_encoders = true;
   c920.cameras = {{"Logitech HD Pro Webcam C920", true, false, true, true, {}}};
   const BlockerCase cases[] = {
       {"hardware", endpoint("\t Onboard hardware", {supported, usable_intel}), {}, {}},
@@ -53,7 +60,7 @@ TEST(FleetTest, BlockersNameTheAdaptersOfTheirVendor) {
        {"Matrox G200eR"}},
       {"unusable",
        endpoint("\t Software", {unusable}),
-       {kBlockerEncoderUnusable},
+       {kBlockerEncoderSetup},
        {"Intel(R) HD Graphics 4600", "AMD Radeon RX 580", "Matrox G200eR"}},
       {"none and a C920",
        c920,
@@ -95,7 +102,215 @@ TEST(FleetTest, TotalsCountEndpointsOnceAndRankThem) {
   ASSERT_EQ(blockers.size(), 1u);
   EXPECT_EQ(blockers[0].endpoints, 3);
   EXPECT_EQ(blockers[0].adapters, (std::map<std::string, int>{{"Intel(R) HD Graphics 4600", 3}}));
-  EXPECT_EQ(blockers[0].drivers, (std::map<std::string, int>{{"9.18.10.3222", 3}}));
+  EXPECT_EQ(blockers[0].drivers.size(), 1u);
+  EXPECT_EQ(blockers[0].drivers.begin()->first, "9.18.10.3222");
+  EXPECT_EQ(totals.with_status(Status::kDriverUpdate), 3);
+  EXPECT_EQ(totals.headline(),
+            "1 of 4 endpoints (25%) encode H.264 in hardware; 3 more would after a driver "
+            "update; 0 cannot; 0 unknown");
+}
+
+TEST(FleetTest, HeadlineCutsItsPercentage) {
+  FleetTotals totals;
+  EXPECT_EQ(totals.headline(),
+            "0 of 0 endpoints (0%) encode H.264 in hardware; 0 more would after a driver update; "
+            "0 cannot; 0 unknown");
+  Endpoint onboard = endpoint("\t Onboard hardware", {});
+  for (int i = 0; i < 399; ++i)
+    totals.add(onboard);
+  totals.add(endpoint("\t Software", {}));  // no encoder line: unknown
+  EXPECT_EQ(totals.headline(),
+            "399 of 400 endpoints (99.7%) encode H.264 in hardware; 0 more would after a driver "
+            "update; 0 cannot; 1 unknown");
+}
+
+// Driver versions are listed by their numbers, not as text.
+TEST(FleetTest, DriverVersionsSortAsNumbers) {
+  const std::vector<std::string> sorted = {"",
+                                           "8.15.10.2696",
+                                           "9.18.10.3222",
+                                           "9.18.10.10000",
+                                           "10.18.10.4226",
+                                           "10.18.10.4226a",
+                                           "26.20.100.7262",
+                                           "x"};
+  for (std::size_t i = 0; i < sorted.size(); ++i)
+    for (std::size_t j = 0; j < sorted.size(); ++j)
+      EXPECT_EQ(VersionOrder()(sorted[i], sorted[j]), i < j) << sorted[i] << " " << sorted[j];
+  EXPECT_TRUE(VersionOrder()("1", "01") != VersionOrder()("01", "1"));  // distinct stay distinct
+}
+
+// A report around the encoding section and cameras given.
+std::string report(const char* encoding_verdict,
+                   const std::string& encoding_lines,
+                   const std::string& adapters =
+                       "\tName=Intel(R) HD Graphics 4600\n"
+                       "\tDriver=10.18.10.4000\n",
+                   const std::string& camera_lines = "\tThere are no video capture devices\n",
+                   const char* os = "Windows 7 Professional") {
+  return std::string("Capability Checker v2.4.0.1233\n\nH.264 Encoding: ") + encoding_verdict +
+         "\nH.264 Decoding: \t Software\n\n"
+         "On-board GPU H.264 Encoding Capabilities:\n\n" +
+         encoding_lines +
+         "\nOn-board GPU H.264 Decoding Capabilities:\n\n"
+         "\nGPU details:\n\n" +
+         adapters + "\nCamera Built-in H.264 Encoding Details:\n\n" + camera_lines +
+         "\nEndpoint OS\n\t " + os + "\n";
+}
+
+const char kFootnote[] =
+    "\t Software*\n\t *Onboard encoding is supported by the GPU but a supported GPU driver "
+    "version is not installed";
+const std::string kIntelRefused =
+    "\t\tSupports output resolutions: 320x180\n"
+    "\tIntel(R) Quick Sync Video H.264 Encoder MFT - Not supported\n"
+    "\t\t*** Info: Intel graphics card on Windows 7 not supported by driver version\n";
+const std::string kNvidiaRefused =
+    "\t\tSupports output resolutions: 320x180\n"
+    "\tNVIDIA H.264 Encoder MFT - Not supported\n"
+    "\t\t*** Info: NVIDIA graphics card not supported by VID\n";
+const std::string kSupported =
+    "\t\tSupports output resolutions: 320x180\n\tIntel MFT - Supported\n";
+const std::string kUvc11Camera =
+    "\tLogitech Webcam C930e - Has built-in H.264 encoding\n"
+    "\t\tUVC 1.5 acceleration is not supported\n\t\tUVC 1.1 acceleration is supported\n";
+
+struct StatusCase {
+  const char* name;
+  std::string report;
+  Status status;
+  std::string action;
+  std::vector<std::string> blockers;
+};
+
+// The status, the action and the blockers come from the report's own lines:
+// a check that failed is no finding about the hardware.
+TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
+  const std::string unknown = "re-run the checker; first Error line: ";
+  const StatusCase cases[] = {
+      {"on-board", report("\t Onboard hardware", kSupported), Status::kHardwareGpu, "", {}},
+      {"camera only",
+       report("\t Camera ( UVC 1.1 )", kIntelRefused, "", kUvc11Camera),
+       Status::kHardwareCamera,
+       "",
+       {}},
+      {"camera and GPU",
+       report("\t Camera ( UVC 1.1 )", kSupported, "", kUvc11Camera),
+       Status::kHardwareGpu,
+       "",
+       {}},
+      {"Intel driver on Windows 7",
+       report(kFootnote, kIntelRefused + kNvidiaRefused,
+              "\tName=NVIDIA GeForce GTX 1060\n\tDriver=23.21.13.8813\n"
+              "\tName=Intel(R) HD Graphics 4600\n\tDriver=10.18.10.4000\n"),
+       Status::kDriverUpdate,
+       "update the driver of Intel(R) HD Graphics 4600 from 10.18.10.4000 to 10.18.10.4227 or "
+       "later",
+       {"Intel graphics card on Windows 7 not supported by driver version",
+        "NVIDIA graphics card not supported by VID"}},
+      {"AMD driver on Windows 8",
+       report(kFootnote,
+              "\tAMDh264Encoder - Not supported\n\t\t*** Info: AMD graphics card on Windows 8 "
+              "or greater not supported by driver version\n",
+              "\tName=AMD Radeon RX 580\n\tDriver=15.200.1062.1004\n"),
+       Status::kDriverUpdate,
+       "update the driver of AMD Radeon RX 580 from 15.200.1062.1004 to 16.101.0.0 or later (AMD "
+       "also checks the device: its ID must be on the list)",
+       {"AMD graphics card on Windows 8 or greater not supported by driver version"}},
+      {"vendor refused",
+       report(kFootnote, kNvidiaRefused),
+       Status::kCannot,
+       "the vendor is not on the support list (NVIDIA graphics card not supported by VID): no "
+       "driver fixes it",
+       {"NVIDIA graphics card not supported by VID"}},
+      {"no encoder",
+       report("\t Software", "\tThere are no hardware H.264 encoders\n"),
+       Status::kCannot,
+       "no hardware H.264 encoder: no driver fixes it",
+       {kBlockerNoEncoder}},
+      {"enumeration failed",
+       report("\t Software",
+              "\t\t*** Error: Failed to enumerate hardware encoders, error = Unknown error "
+              "0x80070005\n"),
+       Status::kUnknown,
+       unknown + "Failed to enumerate hardware encoders, error = Unknown error 0x80070005",
+       {kBlockerCheckFailed}},
+      {"encoder not set up",
+       report("\t Software",
+              "\t\t*** Error: Failed to check encoder input media type (error = x)!\n"
+              "\tIntel MFT - Not supported\n"),
+       Status::kUnknown,
+       unknown + "Failed to check encoder input media type (error = x)!",
+       {kBlockerEncoderSetup}},
+      {"stalled after a refusal",
+       report(kFootnote, kIntelRefused +
+                             "\t\t*** Error: check_codec_capabilities did not answer within 30 "
+                             "seconds!\n"),
+       Status::kUnknown,
+       unknown + "check_codec_capabilities did not answer within 30 seconds!",
+       {kBlockerCheckFailed}},
+      {"feature probe failed after a refusal",
+       report(kFootnote, kIntelRefused + "\t\t*** Error: check_codec_capabilities catch undefined "
+                                         "exception! LastError: 5\n"),
+       Status::kDriverUpdate,
+       "update the driver of Intel(R) HD Graphics 4600 from 10.18.10.4000 to 10.18.10.4227 or "
+       "later",
+       {"Intel graphics card on Windows 7 not supported by driver version"}},
+      {"camera check crashed",
+       report("\t Software", "\tThere are no hardware H.264 encoders\n", "",
+              "\t\t*** Error: check_uvc11_camera_capability catch undefined exception! "
+              "LastError: 0\n"),
+       Status::kUnknown,
+       unknown + "check_uvc11_camera_capability catch undefined exception! LastError: 0",
+       {kBlockerCheckFailed}},
+      {"COM failed",
+       "Capability Checker v2.4.0.1233\n\n\t\t*** Error: main: failed to intialized COM, error "
+       "= Unknown error 0x80004005\n\nH.264 Encoding: \t Software\nH.264 Decoding: \t "
+       "Software\n\nEndpoint OS\n\t Windows 10 Pro\n",
+       Status::kUnknown,
+       unknown + "main: failed to intialized COM, error = Unknown error 0x80004005",
+       {kBlockerCheckFailed}},
+      {"x64 build emulated on ARM64",
+       report("\t Software",
+              "\t\t*** Info: This x64 build runs emulated on an ARM64 machine; the ARM64 build "
+              "sees the machine's own hardware encoders\n"
+              "\tThere are no hardware H.264 encoders\n"),
+       Status::kUnknown,
+       "run the ARM64 build",
+       {kBlockerEmulated}},
+  };
+  for (const StatusCase& c : cases) {
+    const ParseOutcome parsed = parse_report(c.report);
+    ASSERT_TRUE(parsed.endpoint) << c.name << ": " << parsed.reason;
+    EXPECT_EQ(parsed.endpoint->unrecognised, std::vector<std::string>{}) << c.name;
+    const Assessment assessment = assess(*parsed.endpoint);
+    EXPECT_EQ(status_name(assessment.status), std::string(status_name(c.status))) << c.name;
+    EXPECT_EQ(assessment.action, c.action) << c.name;
+    std::vector<std::string> reasons;
+    for (const BlockerHit& hit : blockers_of(*parsed.endpoint))
+      reasons.push_back(hit.reason);
+    EXPECT_EQ(reasons, c.blockers) << c.name;
+  }
+}
+
+// The Info line an emulated build writes, made from its format, with each
+// machine name it takes.
+TEST(FleetTest, EmulatedBuildIsReadFromItsFormat) {
+  for (const char* build : {"x64", "x86"}) {
+    char line[256];
+    std::snprintf(line, sizeof(line), texts::kEmulatedOnArm64Format, build);
+    const ParseOutcome parsed =
+        parse_report(report("\t Software", std::string("\t\t*** Info: ") + line +
+                                               "\n"
+                                               "\tThere are no hardware H.264 encoders\n"));
+    ASSERT_TRUE(parsed.endpoint);
+    EXPECT_EQ(parsed.endpoint->emulated_build, build);
+    EXPECT_EQ(parsed.endpoint->infos, std::vector<std::string>{std::string("*** Info: ") + line});
+  }
+  const ParseOutcome plain = parse_report(report(
+      "\t Software", "\t\t*** Info: This build runs\n\tThere are no hardware H.264 encoders\n"));
+  ASSERT_TRUE(plain.endpoint);
+  EXPECT_EQ(plain.endpoint->emulated_build, "");
 }
 
 }  // namespace

@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # The summary's HTML page in a real browser: headless Chromium renders a
-# generated fleet (one endpoint with markup in its names) to a screenshot and
-# to its DOM; check_html_page.py checks charts, loads and escaping.
-#   html_browser_test.sh SUMMARY_EXECUTABLE WORK_DIR
+# generated fleet of 400 endpoints (the checker's own reports; one endpoint
+# with markup in its GPU name) to a screenshot and to its DOM;
+# check_html_page.py checks headline, charts and the endpoints under each
+# blocker against a recount of the JSON, and loads and escaping.
+#   html_browser_test.sh SUMMARY_EXECUTABLE GENERATOR WORK_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 summary=$1
-work=$2
+generate=$2
+work=$3
 command -v chromium >/dev/null || { echo "chromium is missing (scripts/setup.sh installs it)"; exit 1; }
 rm -rf "$work"
 mkdir -p "$work"
-python3 "$root/bench/generate_reports.py" 400 "$work/reports" --hostile --seed 7
+"$generate" 400 "$work/reports" --hostile --seed 7
 status=0
 "$summary" --json "$work/fleet.json" --html "$work/fleet.html" "$work/reports" \
   > "$work/summary.txt" 2> "$work/stderr.txt" || status=$?

@@ -105,8 +105,25 @@ std::string crlf(const std::string& text) {
   return out;
 }
 
-// A report copied from a console, saved by an editor, or sent through a
-// Windows share reads the same as the checker's own file.
+// UTF-8 (up to U+FFFF) as UTF-16 with its byte-order mark.
+std::string utf16(const std::string& utf8, bool big_endian = false) {
+  std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    const int more = c < 0x80 ? 0 : c < 0xE0 ? 1 : 2;
+    unsigned unit = more == 0 ? c : more == 1 ? c & 0x1F : c & 0x0F;
+    for (int k = 1; k <= more; ++k)
+      unit = (unit << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += more + 1;
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    out += big_endian ? std::string{high, low} : std::string{low, high};
+  }
+  return out;
+}
+
+// A report copied from a console, saved by an editor, written by Windows
+// PowerShell's ">" (UTF-16), or sent through a Windows share reads the same
+// as the checker's own file.
 TEST(ReportParserTest, ConsoleAndEditorFormsReadTheSame) {
   const std::string plain = endpoint_json(*parse_report(kFullReport).endpoint);
   const std::string forms[] = {
@@ -114,6 +131,9 @@ TEST(ReportParserTest, ConsoleAndEditorFormsReadTheSame) {
       "\xEF\xBB\xBF" + crlf(kFullReport),
       std::string(kFullReport) + "Press any key to continue . . . ",
       crlf(kFullReport) + "Press any key to continue . . . \r\n\r\n",
+      utf16(crlf(kFullReport)),
+      utf16(crlf(kFullReport) + "Press any key to continue . . . \r\n"),
+      utf16(kFullReport, true),
   };
   for (const std::string& form : forms) {
     const ParseOutcome parsed = parse_report(form);
@@ -134,6 +154,66 @@ TEST(ReportParserTest, AnsiNamesBecomeUtf8) {
   ASSERT_TRUE(parsed.endpoint);
   EXPECT_EQ(parsed.endpoint->adapters[0].name, "Caf\xC3\xA9 \xE2\x82\xAC\xE2\x84\xA2 GPU");
   EXPECT_EQ(parsed.endpoint->os, "Windows 10 Pro f\xC3\xBCr Workstations");
+  // Through PowerShell the names arrive as Unicode already.
+  report.replace(report.find("Caf\xE9 \x80\x99 GPU"), 11, "Caf\xC3\xA9 \xE2\x82\xAC GPU");
+  const ParseOutcome wide = parse_report(utf16(report));
+  ASSERT_TRUE(wide.endpoint) << wide.reason;
+  EXPECT_EQ(wide.endpoint->adapters[0].name, "Caf\xC3\xA9 \xE2\x82\xAC GPU");
+  EXPECT_EQ(wide.endpoint->os, "Windows 10 Pro f\xC3\xBCr Workstations");
+  EXPECT_EQ(utf16_to_utf8(std::string("\x3D\xD8\x00\xDE\x00\xD8x\x00", 8)),
+            "\xF0\x9F\x98\x80\xEF\xBF\xBDx");  // a pair, then half of one
+  EXPECT_EQ(utf16_to_utf8(std::string("A\0B", 3)), "A");  // an odd last byte is dropped
+}
+
+// A file written with ">>" by several runs: the last complete report counts,
+// and the runs before it are counted.
+TEST(ReportParserTest, AppendedRunsTheLastCompleteOneCounts) {
+  const std::string first = kFullReport;
+  std::string second = kFullReport;
+  second.replace(second.find("Windows 7 Professional"), 22, "Windows 10 Pro");
+  const std::string prompt = "Press any key to continue . . . \n";
+  const struct {
+    const char* name;
+    std::string bytes;
+    const char* os;
+    int earlier;
+  } cases[] = {
+      {"two runs", first + second, "Windows 10 Pro", 1},
+      {"two runs with prompts", first + prompt + second + prompt, "Windows 10 Pro", 1},
+      {"three runs, CRLF", crlf(first + prompt + first + prompt + second), "Windows 10 Pro", 2},
+      {"last one cut short", first + second.substr(0, second.find("GPU details")),
+       "Windows 7 Professional", 0},
+  };
+  for (const auto& c : cases) {
+    const ParseOutcome parsed = parse_report(c.bytes);
+    ASSERT_TRUE(parsed.endpoint) << c.name << ": " << parsed.reason;
+    EXPECT_EQ(parsed.endpoint->os, c.os) << c.name;
+    EXPECT_EQ(parsed.endpoint->earlier_in_file, c.earlier) << c.name;
+    EXPECT_EQ(parsed.endpoint->unrecognised, std::vector<std::string>{}) << c.name;
+  }
+}
+
+// A system message with a line break of its own, written in text mode,
+// ends its first part in CR CR LF: the next line carries on the Error line.
+// A CR alone inside a line is no line end either.
+TEST(ReportParserTest, LineBreaksInsideAnErrorMessageStayInIt) {
+  const std::string report = std::string("Capability Checker v1\r\n\r\n") +
+                             "H.264 Encoding: \t Software\r\nH.264 Decoding: \t Software\r\n" +
+                             "On-board GPU H.264 Encoding Capabilities:\r\n\r\n" +
+                             "\t\t*** Error: Failed to enumerate hardware encoders, error = The "
+                             "service\r\r\nis not started.\r\r\n\r\n" +
+                             "\t\t*** Error: step catch com error: a\rb. Description: . "
+                             "LastError: 0\r\n" +
+                             "Endpoint OS\r\n\t Windows 10\r\n";
+  const ParseOutcome parsed = parse_report(report);
+  ASSERT_TRUE(parsed.endpoint) << parsed.reason;
+  const Endpoint& e = *parsed.endpoint;
+  EXPECT_EQ(e.errors, (std::vector<std::string>{
+                          "*** Error: Failed to enumerate hardware encoders, error = The service "
+                          "is not started.",
+                          "*** Error: step catch com error: a b. Description: . LastError: 0"}));
+  EXPECT_EQ(e.first_check_error, e.errors[0]);
+  EXPECT_EQ(e.unrecognised, std::vector<std::string>{});
 }
 
 struct OwnerCase {
@@ -184,11 +264,13 @@ TEST(ReportParserTest, NonReportsAreRejectedWithTheirReason) {
       {"empty", "", kReasonEmpty},
       {"only a byte-order mark", "\xEF\xBB\xBF", kReasonEmpty},
       {"binary", std::string("Capability Checker v2\n\0\x01", 25), kReasonBinary},
-      {"UTF-16",
+      {"UTF-16 without its mark", std::string("C\0a\0", 4), kReasonBinary},
+      {"UTF-16, no banner",
        std::string("\xFF\xFE"
                    "C\0a\0",
                    6),
-       kReasonBinary},
+       kReasonNoBanner},
+      {"UTF-16 cut short", utf16(full.substr(0, full.find("Endpoint OS"))), kReasonTruncated},
       {"other text", "Hello\nEndpoint OS\n\t Windows\n", kReasonNoBanner},
       {"banner not first", "\n" + full, kReasonNoBanner},
       {"cut before Endpoint OS", full.substr(0, full.find("Endpoint OS")), kReasonTruncated},

@@ -3,6 +3,7 @@
 // that produced it.
 #include <gtest/gtest.h>
 
+#include "summary/endpoint_status.h"
 #include "summary/report_parser.h"
 #include "support/hang_sweep.h"
 #include "support/report_round_trip.h"
@@ -47,6 +48,57 @@ TEST(RoundTripTest, EveryHangSweepReportReadsBack) {
   ASSERT_FALSE(runs.empty());
   for (const testing::HangRun& run : runs)
     EXPECT_TRUE(testing::report_round_trips(run.report)) << run.call.name << "\n" << run.report;
+}
+
+// The statuses and actions of a few machines, spelled out rather than derived.
+TEST(RoundTripTest, ScriptedMachinesStatuses) {
+  using summary::Status;
+  const struct {
+    const char* name;
+    MachineShape shape;
+    const char16_t* intel_driver;
+    HRESULT co_initialize;
+    Status status;
+    std::string action;
+  } cases[] = {
+      {"baseline", {}, nullptr, S_OK, Status::kHardwareGpu, ""},
+      {"cameras only", {0, 0, 2}, nullptr, S_OK, Status::kHardwareCamera, ""},
+      {"no encoder",
+       {1, 0, 0},
+       nullptr,
+       S_OK,
+       Status::kCannot,
+       "no hardware H.264 encoder: no driver fixes it"},
+      {"NVIDIA only",
+       {2, 2, 0},
+       u"20.19.15.4308",
+       S_OK,
+       Status::kDriverUpdate,
+       "update the driver of Intel(R) HD Graphics 530 #0 from 20.19.15.4308 to 20.19.15.4309 or "
+       "later"},
+      {"COM failed",
+       {1, 1, 0},
+       nullptr,
+       static_cast<HRESULT>(0x80004005u),
+       Status::kUnknown,
+       "re-run the checker; first Error line: main: failed to intialized COM, error = Unknown "
+       "error 0x80004005"},
+  };
+  for (const auto& c : cases) {
+    ScriptedMachine machine(c.shape);
+    if (c.intel_driver)
+      machine.adapters.devices[0].driver_version = testing::utf16(c.intel_driver);
+    machine.driver.co_initialize_result = c.co_initialize;
+    machine.run();
+    EXPECT_TRUE(testing::report_round_trips(machine.driver.out)) << c.name;
+    const summary::ParseOutcome parsed = summary::parse_report(machine.driver.out);
+    ASSERT_TRUE(parsed.endpoint) << c.name;
+    const summary::Assessment assessment = summary::assess(*parsed.endpoint);
+    EXPECT_EQ(summary::status_name(assessment.status), std::string(summary::status_name(c.status)))
+        << c.name << "\n"
+        << machine.driver.out;
+    EXPECT_EQ(assessment.action, c.action) << c.name;
+  }
 }
 
 // The items of the baseline machine, spelled out rather than derived.

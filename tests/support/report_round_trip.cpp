@@ -1,9 +1,11 @@
 #include "support/report_round_trip.h"
 
 #include <algorithm>
+#include <cstring>
 #include <sstream>
 
 #include "report/report_texts.h"
+#include "summary/endpoint_status.h"
 #include "summary/report_parser.h"
 
 namespace cc::testing {
@@ -98,6 +100,72 @@ std::string verdict_disagreement(const Endpoint& e) {
   return {};
 }
 
+// "%s did not answer within %d seconds!" -> " did not answer within ".
+std::string before_next(const std::string& format) {
+  return format.substr(2, format.find('%', 2) - 2);
+}
+
+// The fixed text after a format's "%s".
+std::string after_s(const std::string& format) {
+  return format.substr(format.find("%s") + 2);
+}
+
+bool starts(const std::string& line, const std::string& prefix) {
+  return line.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Whether the Error line leaves the encoding verdict in doubt: any of COM's
+// start, the encoding check or the camera check, except an encoder's feature
+// probe that ran to its end (it runs after the encoder was judged).
+bool casts_doubt(const std::string& line, const std::string& section) {
+  const std::string error =
+      std::string(texts::kMessagePrefix) + texts::kLevelError + texts::kLevelSeparator;
+  if (!starts(line, error) || section == texts::kDecodingHeading ||
+      section == texts::kGpuDetailsHeading)
+    return false;
+  const std::string text = line.substr(error.size());
+  return !starts(text, texts::kFeatureProbeStep) ||
+         text.find(before_next(texts::kNoAnswerFormat)) != std::string::npos;
+}
+
+// The status a report's raw lines call for: the verdict its flags wrote,
+// then whether a check that decides it failed, then what the encoding
+// section found. Read from the text, not from the parse.
+summary::Status status_from_lines(const std::vector<std::string>& lines) {
+  using summary::Status;
+  std::string verdict, section;
+  bool doubt = false, supported = false, no_encoders = false, driver_refusal = false;
+  const std::string info =
+      std::string(texts::kMessagePrefix) + texts::kLevelInfo + texts::kLevelSeparator;
+  for (const std::string& line : lines) {
+    for (const char* heading : {texts::kEncodingHeading, texts::kDecodingHeading,
+                                texts::kGpuDetailsHeading, texts::kCameraHeading})
+      if (line == heading)
+        section = heading;
+    if (starts(line, texts::kEncodingLabel))
+      verdict = line.substr(std::strlen(texts::kEncodingLabel));
+    doubt = doubt || casts_doubt(line, section);
+    const bool encoding = section == texts::kEncodingHeading;
+    supported = supported || (encoding && line.size() > std::strlen(texts::kEncoderSupported) &&
+                              line.compare(line.size() - std::strlen(texts::kEncoderSupported),
+                                           std::string::npos, texts::kEncoderSupported) == 0);
+    no_encoders = no_encoders || (encoding && line == texts::kNoEncoders);
+    driver_refusal = driver_refusal || (encoding && starts(line, info) &&
+                                        line.find(texts::kPolicyNotByDriver) != std::string::npos);
+    doubt = doubt || (encoding && starts(line, info) &&
+                      line.find(after_s(texts::kEmulatedOnArm64Format)) != std::string::npos);
+  }
+  if (verdict == texts::kVerdictOnboard)
+    return Status::kHardwareGpu;
+  if (verdict == texts::kVerdictCameraUvc15 || verdict == texts::kVerdictCameraUvc11)
+    return supported ? Status::kHardwareGpu : Status::kHardwareCamera;
+  if (doubt || section.empty())
+    return Status::kUnknown;
+  if (verdict == texts::kVerdictSoftwareDriver)
+    return driver_refusal ? Status::kDriverUpdate : Status::kCannot;
+  return no_encoders ? Status::kCannot : Status::kUnknown;
+}
+
 std::vector<std::string> report_lines(const std::string& report) {
   std::vector<std::string> lines;
   std::istringstream in(report);
@@ -163,6 +231,15 @@ std::vector<std::string> lines_of(const Endpoint& e) {
   const std::string disagreement = verdict_disagreement(e);
   if (!disagreement.empty())
     return ::testing::AssertionFailure() << disagreement;
+  const summary::Assessment assessment = summary::assess(e);
+  const summary::Status status = status_from_lines(report_lines(report));
+  if (assessment.status != status)
+    return ::testing::AssertionFailure()
+           << "status \"" << summary::status_name(assessment.status) << "\" but the lines say \""
+           << summary::status_name(status) << "\"";
+  if (summary::in_hardware(status) != assessment.action.empty())
+    return ::testing::AssertionFailure() << "action \"" << assessment.action << "\" for \""
+                                         << summary::status_name(status) << "\"";
   return ::testing::AssertionSuccess();
 }
 

@@ -1,7 +1,8 @@
 // Reads a report back with CapabilitySummary's parser and checks that the
 // parse holds exactly what the report says: every line of the report is
 // given back by one element of the parsed endpoint and nothing else is, and
-// the verdicts agree with the items. Any suite that produces reports (the
+// the verdicts agree with the items, and the status the summary gives is the
+// one the report's raw lines call for (verdict, failed checks, findings). Any suite that produces reports (the
 // scripted machines, the fault and hang sweeps) can call it on each one.
 #pragma once
 

@@ -11,46 +11,6 @@
 namespace cc::testing {
 namespace {
 
-void add_adapter(ScriptedMachine& machine, int index) {
-  const bool intel = index % 2 == 0;
-  const std::string slot = std::to_string(index);
-  if (intel) {
-    machine.adapters.devices.push_back(pci_device("Intel(R) HD Graphics 530 #" + slot,
-                                                  "PCI\\VEN_8086&DEV_1912&SUBSYS_06DC1028&REV_06",
-                                                  u"20.19.15.4531"));
-    machine.decoder.adapters.push_back({"Intel(R) HD Graphics 530",
-                                        {kDxva2Mpeg2, kDxva2H264E},
-                                        {kYuy2Fourcc, kNv12Fourcc},
-                                        {{{0}, {1}}}});
-  } else {
-    machine.adapters.devices.push_back(pci_device("NVIDIA GeForce GTX 1060 #" + slot,
-                                                  "PCI\\VEN_10DE&DEV_1C03&SUBSYS_85AE1043&REV_A1",
-                                                  u"23.21.13.8813"));
-    machine.decoder.adapters.push_back(
-        {"NVIDIA GeForce GTX 1060", {kDxva2Mpeg2}, {kNv12Fourcc}, {}});
-  }
-}
-
-void add_encoder(ScriptedMachine& machine, int index) {
-  const bool intel = index % 2 == 0;
-  DeviceDescription encoder;
-  encoder.strings[kMftFriendlyName] =
-      u16(intel ? "Intel(R) Quick Sync Video H.264 Encoder MFT" : "NVIDIA H.264 Encoder MFT");
-  encoder.strings[kMftVendorId] = u16(intel ? "VEN_8086" : "VEN_10DE");
-  // Intel takes frame sizes up to 1280x720; NVIDIA takes all but lacks layers.
-  encoder.transform.accept = [intel](std::uint32_t, const AttributeValues& type, std::uint32_t) {
-    auto size = type.uint64s.find(kFrameSize);
-    const bool small = size != type.uint64s.end() && (size->second >> 32) <= 1280;
-    return intel && !small ? static_cast<HRESULT>(0xC00D36B4u) : S_OK;  // MF_E_INVALIDMEDIATYPE
-  };
-  encoder.codec.supported[kLowLatency] = S_OK;
-  encoder.codec.supported[kMaxRefFrames] = S_FALSE;
-  if (intel)
-    encoder.codec.supported[kTemporalLayers] = S_OK;
-  encoder.codec.set_results[{kTemporalLayers, 2}] = S_OK;
-  machine.media_foundation.encoders.push_back(encoder);
-}
-
 AttributeValues video_type(const GUID& subtype) {
   AttributeValues type;
   type.guids[kMajorType] = kVideo;
@@ -58,15 +18,77 @@ AttributeValues video_type(const GUID& subtype) {
   return type;
 }
 
-void add_camera(ScriptedMachine& machine, int index) {
-  const bool uvc15 = index % 2 == 0;
+// Alternately Intel (decodes, supported) and NVIDIA.
+void add_shape_adapter(ScriptedMachine& machine, int index) {
+  const std::string slot = std::to_string(index);
+  if (index % 2 == 0)
+    add_adapter(machine,
+                {"Intel(R) HD Graphics 530 #" + slot, "8086", "1912", u"20.19.15.4531", true});
+  else
+    add_adapter(machine,
+                {"NVIDIA GeForce GTX 1060 #" + slot, "10DE", "1C03", u"23.21.13.8813", false});
+}
+
+// Intel takes frame sizes up to 1280x720; NVIDIA takes all but lacks layers.
+void add_shape_encoder(ScriptedMachine& machine, int index) {
+  if (index % 2 == 0)
+    add_encoder(machine, {"Intel(R) Quick Sync Video H.264 Encoder MFT", "VEN_8086", 1280, true});
+  else
+    add_encoder(machine, {"NVIDIA H.264 Encoder MFT", "VEN_10DE", 1920, false});
+}
+
+}  // namespace
+
+void add_adapter(ScriptedMachine& machine, const AdapterSpec& adapter) {
+  machine.adapters.devices.push_back(pci_device(
+      adapter.name,
+      "PCI\\VEN_" + adapter.vendor_id + "&DEV_" + adapter.device_id + "&SUBSYS_06DC1028&REV_06",
+      adapter.driver));
+  // Direct3D names the adapter without the device manager's slot suffix.
+  const std::string d3d_name = adapter.name.substr(0, adapter.name.find(" #"));
+  if (adapter.decodes)
+    machine.decoder.adapters.push_back(
+        {d3d_name, {kDxva2Mpeg2, kDxva2H264E}, {kYuy2Fourcc, kNv12Fourcc}, {{{0}, {1}}}});
+  else
+    machine.decoder.adapters.push_back({d3d_name, {kDxva2Mpeg2}, {kNv12Fourcc}, {}});
+}
+
+void add_encoder(ScriptedMachine& machine, const EncoderSpec& spec) {
+  DeviceDescription encoder;
+  encoder.strings[kMftFriendlyName] = u16(spec.name);
+  encoder.strings[kMftVendorId] = u16(spec.vendor);
+  const unsigned max_width = spec.max_width;
+  encoder.transform.accept = [max_width](std::uint32_t, const AttributeValues& type,
+                                         std::uint32_t) {
+    auto size = type.uint64s.find(kFrameSize);
+    const bool fits = size != type.uint64s.end() && (size->second >> 32) <= max_width;
+    return fits ? S_OK : static_cast<HRESULT>(0xC00D36B4u);  // MF_E_INVALIDMEDIATYPE
+  };
+  encoder.codec.supported[kLowLatency] = S_OK;
+  encoder.codec.supported[kMaxRefFrames] = S_FALSE;
+  if (spec.temporal_layers)
+    encoder.codec.supported[kTemporalLayers] = S_OK;
+  encoder.codec.set_results[{kTemporalLayers, 2}] = S_OK;
+  machine.media_foundation.encoders.push_back(encoder);
+}
+
+void add_camera(ScriptedMachine& machine, CameraKind kind, int index) {
+  const bool uvc15 = kind == CameraKind::kUvc15;
+  const unsigned product = kind == CameraKind::kUvc15   ? 0x0893
+                           : kind == CameraKind::kC920  ? 0x082D
+                           : kind == CameraKind::kUvc11 ? 0x0843
+                                                        : 0x0825;
+  const char* name = kind == CameraKind::kUvc15   ? "Logitech BRIO"
+                     : kind == CameraKind::kC920  ? "Logitech HD Pro Webcam C920"
+                     : kind == CameraKind::kUvc11 ? "Logitech Webcam C930e"
+                                                  : "Integrated Camera";
   char link[160];
   std::snprintf(link, sizeof(link),
                 "\\\\?\\usb#vid_046d&pid_%04x&mi_00#6&2f3c&0&%04d#"
                 "{e5323777-f976-4f5b-9b55-b94699c46e44}\\global",
-                uvc15 ? 0x0893 : 0x0843, index);
+                product, index);
   DeviceDescription camera;
-  camera.strings[kFriendlyName] = u16(uvc15 ? "Logitech BRIO" : "Logitech Webcam C930e");
+  camera.strings[kFriendlyName] = u16(name);
   camera.strings[kSymbolicLink] = u16(link);
   if (uvc15) {
     camera.codec.set_results[{kRateControlMode, 0}] = S_OK;
@@ -83,25 +105,24 @@ void add_camera(ScriptedMachine& machine, int index) {
   }
   machine.media_foundation.cameras.push_back(camera);
 
+  const bool h264_unit = kind == CameraKind::kUvc11 || kind == CameraKind::kC920;
   FakeKsNode unit;
-  unit.sets = {uvc15 ? kOtherSet : kH264UnitSet};
+  unit.sets = {h264_unit ? kH264UnitSet : kOtherSet};
   FakeKsNode other;
   other.type = kOtherNode;
   machine.directshow.devices.push_back({std::string(link), true, {other, unit}});
 }
-
-}  // namespace
 
 ScriptedMachine::ScriptedMachine(MachineShape shape) {
   // The driver's thread stays blocked until the run has been ended for it.
   driver.on_end_process = [this] { script.release_hang(); };
   os.product_name = "Windows 10 Pro";
   for (int i = 0; i < shape.adapters; ++i)
-    add_adapter(*this, i);
+    add_shape_adapter(*this, i);
   for (int i = 0; i < shape.encoders; ++i)
-    add_encoder(*this, i);
+    add_shape_encoder(*this, i);
   for (int i = 0; i < shape.cameras; ++i)
-    add_camera(*this, i);
+    add_camera(*this, i % 2 == 0 ? CameraKind::kUvc15 : CameraKind::kUvc11, i);
 }
 
 ScriptedMachine::~ScriptedMachine() {

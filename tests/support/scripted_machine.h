@@ -23,6 +23,31 @@ struct MachineShape {
   int cameras = 2;   // alternately UVC 1.5 and UVC 1.1
 };
 
+// Parts of a machine of the caller's choosing, for machines that differ from
+// the shapes above (the report generator's random fleet).
+struct AdapterSpec {
+  std::string name;  // bytes in the machine's ANSI code page
+  std::string vendor_id = "8086";
+  std::string device_id = "1912";
+  std::u16string driver = u"20.19.15.4531";
+  bool decodes = true;  // offers the H.264 decoder profile
+};
+
+struct EncoderSpec {
+  std::string name;
+  std::string vendor = "VEN_8086";  // the vendor attribute as the MFT carries it
+  unsigned max_width = 1920;        // wider frame sizes are refused; 0 refuses all
+  bool temporal_layers = true;
+};
+
+enum class CameraKind { kUvc15, kUvc11, kC920, kPlain };
+
+class ScriptedMachine;
+void add_adapter(ScriptedMachine& machine, const AdapterSpec& adapter);
+void add_encoder(ScriptedMachine& machine, const EncoderSpec& encoder);
+// index: the camera's place, which its device path carries.
+void add_camera(ScriptedMachine& machine, CameraKind kind, int index);
+
 class ScriptedMachine {
  public:
   explicit ScriptedMachine(MachineShape shape = {});
