@@ -17,11 +17,6 @@ foreach(sub report platform app gpu decode encode camera)
   endif()
 endforeach()
 
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(CC_ARCH x64)
-else()
-  set(CC_ARCH x86)
-endif()
 set(CC_WINE_ENV CC_ARCH=${CC_ARCH} CC_SOURCE_DIR=${PROJECT_SOURCE_DIR}
                 CC_BUILD_DIR=${CMAKE_BINARY_DIR} CC_DIST_DIR=${CC_DIST_DIR})
 file(GLOB WINE_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/wine/*_test.sh)
