@@ -32,10 +32,10 @@ check "worker thread: the main thread's guard still works" contains "$out" '\t\t
 wine_run divide "$probe" divide
 check "integer divide by zero is caught" contains "$CC_WORK/divide.out" '\t\t*** Error: divide catch undefined exception!'
 
-if [ "$CC_ARCH" = x64 ]; then
-  # x64 unwinds through the faulting frames, so their objects are released.
-  check "x64: objects of the faulting frames are released" contains "$CC_WORK/guarded.out" 'released=2'
-  check "x64: and on a worker thread" contains "$CC_WORK/worker.out" 'released=3'
+if [ "$CC_ARCH" != x86 ]; then
+  # x64 and ARM64 unwind through the faulting frames, so their objects are released.
+  check "$CC_ARCH: objects of the faulting frames are released" contains "$CC_WORK/guarded.out" 'released=2'
+  check "$CC_ARCH: and on a worker thread" contains "$CC_WORK/worker.out" 'released=3'
 fi
 
 # A driver that crashes inside a probe: the test encoder writes through a

@@ -46,6 +46,12 @@ __attribute__((noinline)) void write_through_null() {
 }
 
 __attribute__((noinline)) int divide_by_zero() {
+#if defined(__aarch64__)
+  // ARM64 division by zero does not trap: Windows compilers (MSVC, which
+  // builds drivers) test the divisor and raise the fault with this break.
+  if (g_zero == 0)
+    __asm__ volatile("brk #0xf003");
+#endif
   return 10 / g_zero;
 }
 
