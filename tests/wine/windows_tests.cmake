@@ -69,6 +69,9 @@ if(CC_ARCH STREQUAL arm64)
                    ${CMAKE_BINARY_DIR}/arm64.status $<TARGET_FILE:wine_probe>)
   set_tests_properties(wine_arm64_host_probe PROPERTIES FIXTURES_SETUP arm64_wine TIMEOUT 1800
                        ENVIRONMENT "${CC_WINE_ENV}")
+  add_test(NAME wine_arm64_host_probe_check
+           COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/wine/arm64_probe_check.sh)
+  set_tests_properties(wine_arm64_host_probe_check PROPERTIES ENVIRONMENT "${CC_WINE_ENV}")
 endif()
 
 add_test(NAME executable_${CC_ARCH} COMMAND bash ${PROJECT_SOURCE_DIR}/tests/app/executable_test.sh)
