@@ -2,12 +2,16 @@
 # Installs what the build and the tests need on a Debian machine (as root),
 # skipping what is already there: the summary's own needs
 # (scripts/setup_summary.sh), then the test libraries, the cross compilers,
-# Wine with Xvfb, clang for the sanitizers and fuzzers, and Chromium for the
-# summary's page test. It works alike on hosts that cannot execute 32-bit
-# programs: the i386 packages install there, and the x86 Wine tests find out
-# for themselves that they cannot run (tests/wine/wine32_probe.sh). Wine's
-# 32-bit side draws with its own i386 Mesa (Direct3D under Xvfb); it is only
-# a recommendation of wine32, so it is named here.
+# Wine with Xvfb, clang for the sanitizers and fuzzers, Chromium for the
+# summary's page test, and what runs the ARM64 build. It works alike on hosts
+# that cannot execute 32-bit programs: the i386 packages install there, and
+# the x86 Wine tests find out for themselves that they cannot run
+# (tests/wine/wine32_probe.sh). Wine's 32-bit side draws with its own i386
+# Mesa (Direct3D under Xvfb); it is only a recommendation of wine32, so it is
+# named here. The ARM64 build's compiler comes from the npm registry at a
+# pinned version (scripts/install_zig.sh); its Wine tests run arm64 Linux
+# programs through qemu-user-static in an arm64 Debian root made once per
+# machine (scripts/arm64_root.sh, called by those tests).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -18,4 +22,6 @@ here=$(cd "$(dirname "$0")" && pwd)
   wine wine64 wine32:i386 xvfb xauth \
   libgl1-mesa-dri libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 \
   clang libclang-rt-14-dev libbenchmark-dev \
-  binutils python3 chromium
+  binutils python3 chromium \
+  qemu-user-static binfmt-support debootstrap
+"$here/install_zig.sh"

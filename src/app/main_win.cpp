@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     cc::check_supported_video_card(section, enumerate);
   };
   checks.encoder = [&](cc::ReportSection& section, bool& available, bool& supported) {
+    cc::note_emulation_on_arm64(section, os, cc::kBuildMachine);
     cc::check_hardware_encoder_capability(section, available, supported, media_foundation,
                                           enumerate, policy);
   };

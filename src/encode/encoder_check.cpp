@@ -85,6 +85,12 @@ void check_encoder(ReportSection& section,
 
 }  // namespace
 
+void note_emulation_on_arm64(ReportSection& section, OsPlatform& os, std::uint16_t own_machine) {
+  const std::optional<std::string> build = emulated_on_arm64(os, own_machine);
+  if (build)
+    append_info(section, texts::kEmulatedOnArm64Format, build->c_str());
+}
+
 std::string parse_vendor_id(const std::string& text) {
   if (starts_with(text, "VEN_"))
     return text.substr(4);

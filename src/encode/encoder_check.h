@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/media_foundation.h"
+#include "platform/os_identity.h"
 #include "gpu/video_card_info.h"
 #include "report/report_section.h"
 
@@ -19,6 +20,11 @@ void check_hardware_encoder_capability(ReportSection& section,
                                        MediaFoundation& mf,
                                        const VideoCardEnumerator& enumerate_video_cards,
                                        const VideoCardPolicy& check_video_card_support);
+
+// Opens the section with one Info line when this build (own_machine) runs
+// emulated on an ARM64 machine: there it sees only the encoders registered for
+// its own machine, and the ARM64 build sees the machine's own.
+void note_emulation_on_arm64(ReportSection& section, OsPlatform& os, std::uint16_t own_machine);
 
 // The vendor ID in an encoder's hardware vendor attribute ("VEN_8086", "AMD").
 std::string parse_vendor_id(const std::string& text);

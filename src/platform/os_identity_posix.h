@@ -16,6 +16,8 @@ class PosixOsPlatform : public OsPlatform {
   std::string read_registry_string(const std::string& key_path, const std::string& value_name,
                                    const std::string& default_value) override;
   bool is_windows_version_or_greater(unsigned, unsigned, unsigned) override { return false; }
+  bool has_is_wow64_process2() override { return false; }
+  int is_wow64_process2(std::uint16_t*, std::uint16_t*) override { return 0; }
 
  private:
   std::string os_release_path_;

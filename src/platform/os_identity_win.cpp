@@ -107,6 +107,34 @@ std::string WinOsPlatform::read_registry_string(const std::string& key_path,
   return cc::read_registry_string(key_path, value_name, default_value);
 }
 
+namespace {
+
+// IsWow64Process2 is missing before Windows 10 1709, so it is looked up
+// rather than imported: the executable must still load on Windows 7.
+using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+
+IsWow64Process2Function is_wow64_process2_function() {
+  HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+  if (!kernel32)
+    return nullptr;
+  return reinterpret_cast<IsWow64Process2Function>(
+      reinterpret_cast<void*>(GetProcAddress(kernel32, "IsWow64Process2")));
+}
+
+}  // namespace
+
+bool WinOsPlatform::has_is_wow64_process2() {
+  return is_wow64_process2_function() != nullptr;
+}
+
+int WinOsPlatform::is_wow64_process2(std::uint16_t* process_machine,
+                                     std::uint16_t* native_machine) {
+  const IsWow64Process2Function function = is_wow64_process2_function();
+  if (!function)
+    return FALSE;
+  return function(GetCurrentProcess(), process_machine, native_machine);
+}
+
 bool WinOsPlatform::is_windows_version_or_greater(unsigned major, unsigned minor,
                                                   unsigned service_pack_major) {
   return IsWindowsVersionOrGreater(major, minor, service_pack_major);

@@ -11,6 +11,8 @@ class WinOsPlatform : public OsPlatform {
                                    const std::string& default_value) override;
   bool is_windows_version_or_greater(unsigned major, unsigned minor,
                                      unsigned service_pack_major) override;
+  bool has_is_wow64_process2() override;
+  int is_wow64_process2(std::uint16_t* process_machine, std::uint16_t* native_machine) override;
 };
 
 // The free functions behind WinOsPlatform, for callers without an object.

@@ -49,6 +49,55 @@ void redirect_to_guard(CONTEXT& context) {
   context.Rip = reinterpret_cast<DWORD64>(&throw_hardware_fault);
 }
 
+#elif defined(_M_ARM64) || defined(__aarch64__)
+
+// ARM64 keeps the return address in a register, so a call cannot be faked
+// from the filter without losing the faulting function's own return address
+// (a leaf function, or a fault in a prologue, has not saved it yet). Instead
+// the fault resumes in cc_fault_trampoline, which copies the faulting CONTEXT
+// onto the stack just below the fault and throws from there. Its unwind code
+// MSFT_OP_CONTEXT tells the unwinder to restore that CONTEXT whole, so the
+// exception unwinds through the faulting frames exactly as they stood, and
+// their objects are released as on x64.
+thread_local CONTEXT t_fault_context;
+
+extern "C" [[gnu::used]] void cc_copy_fault_context(CONTEXT* destination) {
+  *destination = t_fault_context;
+}
+
+extern "C" [[noreturn, gnu::used]] void cc_throw_hardware_fault() {
+  throw HardwareFault{};
+}
+
+extern "C" void cc_fault_trampoline();
+static_assert(sizeof(CONTEXT) == 0x390, "the trampoline reserves 0x390 bytes");
+// The prologue is empty on purpose: from the throw's return address on, the
+// unwind codes say "the CONTEXT is at sp", and the body makes that true.
+asm(R"(
+  .text
+  .p2align 2
+  .def cc_fault_trampoline
+  .scl 2
+  .type 32
+  .endef
+  .globl cc_fault_trampoline
+cc_fault_trampoline:
+  .seh_proc cc_fault_trampoline
+  .seh_context
+  .seh_endprologue
+  sub sp, sp, #0x390
+  mov x0, sp
+  bl cc_copy_fault_context
+  bl cc_throw_hardware_fault
+  brk #0xf000
+  .seh_endproc
+)");
+
+void redirect_to_guard(CONTEXT& context) {
+  t_fault_context = context;
+  context.Pc = reinterpret_cast<DWORD64>(&cc_fault_trampoline);
+}
+
 #else
 
 // MinGW's x86 unwinder cannot pass frames without DWARF data (system and
@@ -92,7 +141,7 @@ WinFaultGuard::~WinFaultGuard() {
   SetUnhandledExceptionFilter(g_previous_filter);
 }
 
-#if defined(_M_X64) || defined(__x86_64__)
+#if defined(_M_X64) || defined(__x86_64__) || defined(_M_ARM64) || defined(__aarch64__)
 
 void WinFaultGuard::run(const std::function<void()>& operation) {
   ActiveGuard active;

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <type_traits>
 
-#if defined(__MINGW32__)
+#if defined(__MINGW32__) && !defined(__clang__)
 #define CC_PRINTF_FORMAT(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
 #elif defined(__GNUC__)
 #define CC_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the shipped executable itself: ASLR and DEP flags, no runtime DLLs
-# beside system ones, only imports that Windows 7 offers (allow-list with the
-# source of each entry), the version resource and the manifest.
+# Checks the shipped executable itself: its machine, a console program, ASLR
+# and DEP flags, no runtime DLLs beside system ones, only imports that Windows
+# 7 offers (allow-list with the source of each entry; for ARM64 also what
+# Windows 10 on ARM offers), the version resource and the manifest.
 set -u
 : "${CC_ARCH:=x64}"
 : "${CC_SOURCE_DIR:=$(cd "$(dirname "$0")/../.." && pwd)}"
@@ -9,7 +10,15 @@ set -u
 # CC_EXE_NAME picks the program (CapabilityChecker or CapabilitySummary).
 exe=$CC_DIST_DIR/$CC_ARCH/${CC_EXE_NAME:-CapabilityChecker}.exe
 allow=$CC_SOURCE_DIR/tests/app/windows7_imports.txt
-if [ "$CC_ARCH" = x64 ]; then objdump=x86_64-w64-mingw32-objdump; else objdump=i686-w64-mingw32-objdump; fi
+# The ARM64 build runs on Windows 10 on ARM (1709 and later) only, and links
+# LLVM's C++ runtime over the Universal CRT: it may use what that offers too.
+allow_lists=("$allow")
+[ "$CC_ARCH" = arm64 ] && allow_lists+=("$CC_SOURCE_DIR/tests/app/windows10_arm64_imports.txt")
+case "$CC_ARCH" in
+  x64) machine=0x8664 ;;
+  x86) machine=0x14c ;;
+  arm64) machine=0xaa64 ;;
+esac
 
 passes=0
 failures=0
@@ -21,34 +30,34 @@ check() {
 }
 
 [ -f "$exe" ] || { echo "missing $exe"; exit 1; }
-headers=$("$objdump" -p "$exe")
-characteristics=$(printf '%s\n' "$headers" | awk '/^DllCharacteristics/ {print $2}')
-has_flag() { (( (16#$characteristics & $1) != 0 )); }
+headers=$(python3 "$CC_SOURCE_DIR/tests/app/pe_info.py" "$exe") || { echo "unreadable $exe"; exit 1; }
+field() { printf '%s\n' "$headers" | awk -v key="$1" '$1 == key {print $2}'; }
+check "machine $machine ($CC_ARCH)" test "$(field machine)" = "$machine"
+check "console program" test "$(field subsystem)" = 3
+characteristics=$(field dll_characteristics)
+has_flag() { (( (characteristics & $1) != 0 )); }
 check "ASLR: dynamic base" has_flag 0x40
 check "DEP: NX compatible" has_flag 0x100
-if [ "$CC_ARCH" = x64 ]; then check "ASLR: high-entropy VA" has_flag 0x20; fi
-check "relocations kept for ASLR" test "$(printf '%s\n' "$headers" | grep -c 'relocations stripped')" = 0
+if [ "$CC_ARCH" != x86 ]; then check "ASLR: high-entropy VA" has_flag 0x20; fi
+check "relocations kept for ASLR" test "$(field relocations_stripped)" = 0
 
 # "dll function" pairs the executable imports, DLL names in lower case.
-imports=$(printf '%s\n' "$headers" | awk '
-  /DLL Name:/ { dll = tolower($3); next }
-  dll != "" && /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ { print dll, $3 }
-  /^$/ { if (seen_table) dll = "" }
-  /Import Address Table/ { seen_table = 1 }')
+imports=$(printf '%s\n' "$headers" | awk '$1 == "import" {print $2, $3}')
 dlls=$(printf '%s\n' "$imports" | awk '{print $1}' | sort -u)
 check "imports were read" test -n "$imports"
 for dll in $dlls; do
   case "$dll" in
-    libstdc++*|libgcc*|libwinpthread*) check "no runtime DLL: $dll" false ;;
+    libstdc++*|libgcc*|libwinpthread*|libc++*|libunwind*) check "no runtime DLL: $dll" false ;;
   esac
 done
-allowed=$(grep -vE '^\s*(#|$)' "$allow" | awk '{print tolower($1), $2}' | sort -u)
+allowed=$(cat "${allow_lists[@]}" | grep -vE '^\s*(#|$)' | awk '{print tolower($1), $2}' | sort -u)
 missing=$(comm -23 <(printf '%s\n' "$imports" | sort -u) <(printf '%s\n' "$allowed"))
 if [ -n "$missing" ]; then
-  echo "imports not on the Windows 7 allow-list:"
+  echo "imports not on the allow-list:"
   printf '  %s\n' $missing | paste - -
 fi
-check "every import is on the Windows 7 allow-list" test -z "$missing"
+check "every import is on the allow-list ($(basename -a "${allow_lists[@]}" | tr '\n' ' '| sed 's/ $//'))" \
+  test -z "$missing"
 
 strings_w=$(strings -el "$exe")
 check "version resource 2.4.0.1233" grep -q '^2\.4\.0\.1233$' <<<"$strings_w"

@@ -115,11 +115,28 @@ class FakeOs : public OsPlatform {
     ++version_queries;
     return major < version_major || (major == version_major && minor <= version_minor);
   }
+  bool has_is_wow64_process2() override {
+    ++wow64_lookups;
+    return wow64_process2_present;
+  }
+  int is_wow64_process2(std::uint16_t* process_machine, std::uint16_t* native_machine) override {
+    ++wow64_calls;
+    *process_machine = wow64_process_machine;
+    *native_machine = wow64_native_machine;
+    return wow64_result;
+  }
 
   std::optional<std::string> product_name = std::string("Windows 10 Pro");
   unsigned version_major = 6;
   unsigned version_minor = 2;
   int version_queries = 0;
+  // IsWow64Process2: missing by default, as before Windows 10 1709.
+  bool wow64_process2_present = false;
+  int wow64_result = 1;
+  std::uint16_t wow64_process_machine = 0;
+  std::uint16_t wow64_native_machine = 0;
+  int wow64_lookups = 0;
+  int wow64_calls = 0;
   std::string last_key;
   std::string last_value;
 };

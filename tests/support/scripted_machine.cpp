@@ -146,6 +146,7 @@ CheckSet ScriptedMachine::checks() {
   };
   checks.encoder = [this, enumerate, policy](ReportSection& section, bool& available,
                                              bool& supported) {
+    note_emulation_on_arm64(section, os, own_machine);
     check_hardware_encoder_capability(section, available, supported, media_foundation, enumerate,
                                       policy);
   };

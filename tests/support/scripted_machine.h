@@ -67,6 +67,8 @@ class ScriptedMachine {
   FakeScript script;
   FakeDriverPlatform driver;
   FakeOs os;
+  // The machine the bound encoder check takes as the build's own.
+  std::uint16_t own_machine = kMachineAmd64;
   FakeAdapterSource adapters{script};
   FakeDecoderPlatform decoder{script};
   FakeMediaFoundation media_foundation{script};

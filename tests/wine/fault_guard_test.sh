@@ -29,13 +29,17 @@ check "worker thread: the outer guard writes nothing" test "$(grep -c 'worker ou
 check "worker thread: the outer operation goes on" contains "$out" 'after=1'
 check "worker thread: the main thread's guard still works" contains "$out" '\t\t*** Error: again catch undefined exception!'
 
-wine_run divide "$probe" divide
-check "integer divide by zero is caught" contains "$CC_WORK/divide.out" '\t\t*** Error: divide catch undefined exception!'
+# ARM64 division does not trap: there a divide by zero is a break that the
+# compiler plants (MSVC does), which arm64 Wine does not turn into the fault.
+if [ "$CC_ARCH" != arm64 ]; then
+  wine_run divide "$probe" divide
+  check "integer divide by zero is caught" contains "$CC_WORK/divide.out" '\t\t*** Error: divide catch undefined exception!'
+fi
 
-if [ "$CC_ARCH" = x64 ]; then
-  # x64 unwinds through the faulting frames, so their objects are released.
-  check "x64: objects of the faulting frames are released" contains "$CC_WORK/guarded.out" 'released=2'
-  check "x64: and on a worker thread" contains "$CC_WORK/worker.out" 'released=3'
+if [ "$CC_ARCH" != x86 ]; then
+  # x64 and ARM64 unwind through the faulting frames, so their objects are released.
+  check "$CC_ARCH: objects of the frames the fault unwinds through are released" contains "$CC_WORK/guarded.out" 'released=2'
+  check "$CC_ARCH: and on a worker thread" contains "$CC_WORK/worker.out" 'released=3'
 fi
 
 # A driver that crashes inside a probe: the test encoder writes through a
@@ -51,17 +55,24 @@ encoding_section() {
 }
 GUARD_LINE='catch undefined exception! LastError: -?[0-9]+$'
 
-CC_TEST_ENCODER_FAULT=SetOutputType:640x360 wine_run size "$CC_EXE"
-encoding_section size >"$CC_WORK/size.enc"
-check "fault in SetOutputType: exit status 0" test "$(cat "$CC_WORK/size.rc")" = 0
-check "fault in SetOutputType: the report is complete" contains "$CC_WORK/size.out" 'Endpoint OS\r'
-check "fault in SetOutputType: one guard line for the frame size" \
-  test "$(grep -cE $'^\t\t\\*\\*\\* Error: in resolutions '"$GUARD_LINE" "$CC_WORK/size.enc")" = 1
-check "fault in SetOutputType: no other Error line" test "$(grep -c 'Error:' "$CC_WORK/size.enc")" = 1
-check "fault in SetOutputType: the other sizes are still tried and listed" contains "$CC_WORK/size.enc" \
-  '\t\tSupports output resolutions: 320x180, 424x240, 480x270, 800x448, 848x480, 960x540, 1024x576, 1280x720, 1600x896, 1920x1080\n'
-check "fault in SetOutputType: the encoder's line follows" contains "$CC_WORK/size.enc" \
-  '\t<Unknown device name> - Not supported'
+# Under arm64 Wine a run that gets as far as the encoder's frame sizes
+# faults outside every guard whether or not the encoder does: Debian's arm64
+# Wine is built as Linux libraries, and host code reached through its Media
+# Foundation leaves x18 (the TEB register of Windows ARM64 code) clobbered,
+# so the checker's next thread-local access faults. Windows keeps x18.
+if [ "$CC_ARCH" != arm64 ]; then
+  CC_TEST_ENCODER_FAULT=SetOutputType:640x360 wine_run size "$CC_EXE"
+  encoding_section size >"$CC_WORK/size.enc"
+  check "fault in SetOutputType: exit status 0" test "$(cat "$CC_WORK/size.rc")" = 0
+  check "fault in SetOutputType: the report is complete" contains "$CC_WORK/size.out" 'Endpoint OS\r'
+  check "fault in SetOutputType: one guard line for the frame size" \
+    test "$(grep -cE $'^\t\t\\*\\*\\* Error: in resolutions '"$GUARD_LINE" "$CC_WORK/size.enc")" = 1
+  check "fault in SetOutputType: no other Error line" test "$(grep -c 'Error:' "$CC_WORK/size.enc")" = 1
+  check "fault in SetOutputType: the other sizes are still tried and listed" contains "$CC_WORK/size.enc" \
+    '\t\tSupports output resolutions: 320x180, 424x240, 480x270, 800x448, 848x480, 960x540, 1024x576, 1280x720, 1600x896, 1920x1080\n'
+  check "fault in SetOutputType: the encoder's line follows" contains "$CC_WORK/size.enc" \
+    '\t<Unknown device name> - Not supported'
+fi
 
 CC_TEST_ENCODER_FAULT=ActivateObject wine_run activate "$CC_EXE"
 encoding_section activate | grep -v '^$' | sed -n '2,5p' >"$CC_WORK/activate.enc"

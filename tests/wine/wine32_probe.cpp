@@ -1,8 +1,8 @@
-// The trivial 32-bit Windows program by which the x86 tests find out whether
-// this host runs Wine's 32-bit side at all.
+// The trivial Windows program by which the x86 and ARM64 tests find out
+// whether this host runs that side of Wine at all.
 #include <cstdio>
 
 int main() {
-  std::puts("wine32 ok");
+  std::puts("wine ok");
   return 42;
 }

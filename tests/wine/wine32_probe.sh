@@ -33,7 +33,7 @@ fi
   WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
   "$loader" "$probe_exe" </dev/null >"$work/probe.out" 2>"$work/probe.err")
 rc=$?
-if [ "$rc" -eq 42 ] && grep -q 'wine32 ok' "$work/probe.out"; then
+if [ "$rc" -eq 42 ] && grep -q 'wine ok' "$work/probe.out"; then
   echo yes >"$status_file"
   echo "yes: Wine runs 32-bit Windows programs on this host"
   exit 0

@@ -40,12 +40,28 @@ struct Owned {
 volatile int* volatile g_null = nullptr;
 volatile int g_zero = 0;
 
+// The faulting store sits in a frame of its own without objects, as in a
+// driver; the objects live in the frames that called it. (Clang's unwind
+// tables cover calls only, so a frame that faults at an instruction of its
+// own is passed without its cleanups.) Called through a pointer, as a driver
+// is, so the compiler cannot conclude that the call never throws.
+void store_through_null() {
+  *g_null = 1;
+}
+void (*volatile g_store)() = &store_through_null;
+
 __attribute__((noinline)) void write_through_null() {
   Owned owned;
-  *g_null = 1;
+  g_store();
 }
 
 __attribute__((noinline)) int divide_by_zero() {
+#if defined(__aarch64__)
+  // ARM64 division by zero does not trap: Windows compilers (MSVC, which
+  // builds drivers) test the divisor and raise the fault with this break.
+  if (g_zero == 0)
+    __asm__ volatile("brk #0xf003");
+#endif
   return 10 / g_zero;
 }
 
