@@ -26,6 +26,8 @@ class CaseOs : public OsPlatform {
     const unsigned have_minor = windows_ == WindowsCase::kWindows7 ? 1 : 2;
     return major < 6 || (major == 6 && minor <= have_minor);
   }
+  bool has_is_wow64_process2() override { return false; }  // the policy never asks
+  int is_wow64_process2(std::uint16_t*, std::uint16_t*) override { return 0; }
 
  private:
   WindowsCase windows_;
