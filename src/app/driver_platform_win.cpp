@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
+#include <thread>
 
 namespace cc {
 
@@ -59,8 +61,13 @@ std::optional<std::string> WinDriverPlatform::environment_variable(const std::st
   }
 }
 
-void WinDriverPlatform::release_thread(std::thread thread) {
-  thread.detach();
+bool WinDriverPlatform::start_thread(std::function<void()> body) {
+  try {
+    std::thread(std::move(body)).detach();
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
 }
 
 void WinDriverPlatform::end_process(int status) {

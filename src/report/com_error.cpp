@@ -99,12 +99,17 @@ void raise_com_error(HRESULT hr) {
 void run_guarded(ReportSection& section,
                  const std::string& name,
                  const std::function<void()>& operation) {
+  CheckWatch* const watch = thread_check_watch();
+  if (watch && watch->given_up())
+    throw CheckGivenUp{};  // the check goes no further, and makes no more calls
   const WatchedStep step(name);
   try {
     if (g_fault_guard)
       g_fault_guard->run(operation);
     else
       operation();
+  } catch (const CheckGivenUp&) {
+    throw;  // not the check's failure: it is ended, and its line is the watchdog's
   } catch (const ComError& error) {
     const std::optional<std::string> description = error.error_description();
     const int last_error = last_error_code();
