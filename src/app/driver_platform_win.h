@@ -1,5 +1,6 @@
 // Windows binding of DriverPlatform: COM, standard streams, the report file,
-// the command processor's "pause", the environment and the process's end.
+// a "pause" as the command processor's, the environment, threads and the
+// process's end.
 #pragma once
 
 #include "app/check_driver.h"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -264,7 +265,7 @@ const char kWholeBody[] =
 TEST_P(ComStallTest, ComThatDoesNotAnswerIsNamed) {
   const ComStallRow& row = GetParam();
   Gate gate;
-  int calls = 0;
+  std::atomic<int> calls{0};  // from the calling thread and the spare
   const auto block = [&] {
     if (calls++ == row.occurrence)
       gate.wait();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -86,7 +87,9 @@ class FakeScript {
   // ones a fault can be injected at).
   std::vector<std::string> calls;
   std::vector<int> injection_points;
-  int live_objects = 0;
+  // Atomic: a check given up may wake and release its objects while the
+  // spare creates its own.
+  std::atomic<int> live_objects{0};
   // Told each call's index before the call answers, on the calling thread.
   std::function<void(int index)> before_call;
 
