@@ -182,9 +182,7 @@ int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsP
     }
     platform.end_process(0);
   };
-  const std::optional<CheckRun> run = run_checks_watched(platform, checks, stall_limit, end_run);
-  if (run)
-    end_run(*run);
+  run_checks_watched(platform, checks, stall_limit, end_run);
   return 0;
 }
 

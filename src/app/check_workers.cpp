@@ -96,7 +96,7 @@ struct WatchedRun {
   // Whatever the drivers do, the report is written by then.
   const Clock::time_point deadline;
   Watches watches;
-  std::function<void(const CheckRun&)> take_over_end;
+  std::function<void(const CheckRun&)> end;
 
   // The watchdog's alone.
   std::array<std::optional<GivenUp>, kCheckCount> given_up;
@@ -111,7 +111,7 @@ struct WatchedRun {
   bool spare_started = false;
   int spare_order = kNoOrder;
   Owner owner = Owner::kNobody;
-  bool ended = false;  // the watchdog has ended the run
+  bool ended = false;  // the run has been ended: the helpers may go
 };
 
 // Moves a lane on; false when the watchdog let it go meanwhile, in which case
@@ -204,7 +204,7 @@ void finish(WatchedRun& run) {
     outcome = CheckRun();  // the report's frame at least
   }
   try {
-    run.take_over_end(outcome);
+    run.end(outcome);
   } catch (...) {
   }
   {
@@ -352,7 +352,7 @@ bool look(WatchedRun& run, Sighting& last) {
 void watch(const std::shared_ptr<WatchedRun>& run) {
   Sighting last = sight(*run);
   std::unique_lock<std::mutex> lock(run->mutex);
-  // Woken early only when there is something to end: the calling thread got
+  // Woken early only when there is something to do: the calling thread got
   // through, or the spare did.
   const auto woken = [&] {
     return run->owner == Owner::kCaller || run->lanes[kSpareLane].stage == Stage::kDone;
@@ -360,8 +360,10 @@ void watch(const std::shared_ptr<WatchedRun>& run) {
   for (;;) {
     const auto left = std::max(run->deadline - Clock::now(), Clock::duration::zero());
     run->changed.wait_for(lock, std::min<Clock::duration>(tick(run->limit), left), woken);
-    if (run->owner == Owner::kCaller || run->ended)
+    if (run->owner == Owner::kCaller) {
+      run->changed.wait(lock, [&] { return run->ended; });
       return;
+    }
     lock.unlock();
     bool over;
     try {
@@ -375,18 +377,27 @@ void watch(const std::shared_ptr<WatchedRun>& run) {
   }
 }
 
-// The calling thread got through: it ends the run, and the spare goes.
+// The calling thread got through: it ends the run.
 bool claim_for_caller(WatchedRun& run) {
   {
     std::lock_guard<std::mutex> lock(run.mutex);
     if (run.owner != Owner::kNobody)
       return false;
     run.owner = Owner::kCaller;
+  }
+  run.changed.notify_all();
+  return true;
+}
+
+// After the calling thread ended the run: the spare and the watchdog go.
+void release_helpers(WatchedRun& run) {
+  {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    run.ended = true;
     if (run.spare_order == kNoOrder)
       run.spare_order = kQuit;
   }
   run.changed.notify_all();
-  return true;
 }
 
 // A thread that was given up and woke up late: what its caller holds must
@@ -405,25 +416,32 @@ bool start_helpers(const std::shared_ptr<WatchedRun>& run) {
   }
   if (run->platform.start_thread([run] { watch(run); }))
     return true;
-  claim_for_caller(*run);  // runs go unwatched, as they would without a watchdog
+  claim_for_caller(*run);  // the run goes unwatched, as it would without a watchdog
   return false;
 }
 
 }  // namespace
 
-std::optional<CheckRun> run_checks_watched(DriverPlatform& platform,
-                                           const CheckSet& checks,
-                                           std::chrono::milliseconds limit,
-                                           std::function<void(const CheckRun&)> take_over_end) {
+void run_checks_watched(DriverPlatform& platform,
+                        const CheckSet& checks,
+                        std::chrono::milliseconds limit,
+                        std::function<void(const CheckRun&)> end) {
   const auto run = std::make_shared<WatchedRun>(platform, checks, limit);
-  run->take_over_end = std::move(take_over_end);
+  run->end = std::move(end);
   const bool watched = start_helpers(run);
   const bool through = run_lane(*run, kCallerLane, 0);
   if (!through || (watched && !claim_for_caller(*run))) {
     wait_for_take_over(*run);  // the watchdog gave a check up and ended the run
-    return std::nullopt;
+    return;
   }
-  return collect(*run);
+  CheckRun outcome;
+  try {
+    outcome = collect(*run);
+  } catch (...) {
+    outcome = CheckRun();  // the report's frame at least
+  }
+  run->end(outcome);
+  release_helpers(*run);
 }
 
 }  // namespace cc

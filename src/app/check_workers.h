@@ -52,13 +52,14 @@ struct CheckRun {
   bool com_end_stalled = false;
 };
 
-// Runs the checks. Returns their outcomes when the calling thread got
-// through them; else (nullopt) the watchdog gave one up and has called, or is
-// calling, take_over_end with the outcomes on its own thread. take_over_end
-// must not throw.
-std::optional<CheckRun> run_checks_watched(DriverPlatform& platform,
-                                           const CheckSet& checks,
-                                           std::chrono::milliseconds limit,
-                                           std::function<void(const CheckRun&)> take_over_end);
+// Runs the checks and ends the run: calls `end` with their outcomes, on the
+// calling thread when it got through them, else on the watchdog's. Returns
+// once the run has been ended, where ending the process returns at all; the
+// helper threads stay until then, so that none exits (which takes the loader
+// lock) while the report is written. `end` must not throw.
+void run_checks_watched(DriverPlatform& platform,
+                        const CheckSet& checks,
+                        std::chrono::milliseconds limit,
+                        std::function<void(const CheckRun&)> end);
 
 }  // namespace cc
