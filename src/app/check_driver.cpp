@@ -73,9 +73,21 @@ void write_com_failure(ReportSection& summary, HRESULT hr) {
   summary << '\n';
 }
 
+// COM's start or end that did not answer, one line each and an empty line.
+void write_com_stalls(ReportSection& summary, const CheckRun& run,
+                      std::chrono::milliseconds limit) {
+  if (run.com_start_stalled)
+    append_error(summary, texts::kNoAnswerFormat, texts::kComStartStep, limit_seconds(limit));
+  if (run.com_end_stalled)
+    append_error(summary, texts::kNoAnswerFormat, texts::kComEndStep, limit_seconds(limit));
+  if (run.com_start_stalled || run.com_end_stalled)
+    summary << '\n';
+}
+
 // Turns the checks' outcomes into sections and flags.
 void write_checks(Sections& sections, VerdictFlags& flags, const CheckRun& run,
                   std::chrono::milliseconds limit) {
+  write_com_stalls(sections.summary, run, limit);
   if (run.com_failure)
     write_com_failure(sections.summary, *run.com_failure);
   const auto& outcome = run.checks;
@@ -160,15 +172,17 @@ int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsP
   if (argc > 1 && argv[1])
     report_path = argv[1];
   // After a stall the watchdog's thread ends the run, and the process with
-  // it: the thread left behind may hold what an orderly exit would wait for.
-  const auto end_after_stall = [&](const CheckRun& run) {
-    write_report(run, report_path, platform, os, stall_limit);
+  // it. Either way the process ends without unloading the drivers, whose
+  // unload code could wait for what a thread given up on holds, or hang.
+  const auto end_run = [&](const CheckRun& run) {
+    try {
+      write_report(run, report_path, platform, os, stall_limit);
+    } catch (...) {
+      // what was written stays; the process still ends
+    }
     platform.end_process(0);
   };
-  const std::optional<CheckRun> run =
-      run_checks_watched(platform, checks, stall_limit, end_after_stall);
-  if (run)
-    write_report(*run, report_path, platform, os, stall_limit);
+  run_checks_watched(platform, checks, stall_limit, end_run);
   return 0;
 }
 

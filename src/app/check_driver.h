@@ -6,7 +6,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "platform/os_identity.h"
 #include "platform/com_types.h"
@@ -49,13 +48,16 @@ class DriverPlatform {
   virtual void pause() = 0;
   // The value of an environment variable; nullopt when it is not set.
   virtual std::optional<std::string> environment_variable(const std::string& name) = 0;
-  // Takes a thread that the driver does not wait for: the watchdog, which
-  // ends by itself once the run is over, and threads given up on because a
-  // check on them stopped answering, which may never end.
-  virtual void release_thread(std::thread thread) = 0;
+  // Starts a thread running body and lets it go: the driver never waits for
+  // it. The driver starts every thread its run may need before the first
+  // call into a driver, since a driver stuck while its library loads or
+  // unloads holds the loader lock, and no thread can start after that.
+  // False when no thread could be started.
+  virtual bool start_thread(std::function<void()> body) = 0;
   // Ends the process at once with status, without waiting for other threads
-  // and without unloading libraries, which could wait for what a thread given
-  // up on holds. Called last, and only after a thread was given up on.
+  // and without unloading libraries, so that no driver's unload code runs:
+  // it could wait for what a thread given up on holds, or never return.
+  // Called last on every path, after the report is out and the pause.
   virtual void end_process(int status) = 0;
 };
 

@@ -4,10 +4,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
-#include <vector>
 
 #include "report/com_error.h"
 
@@ -42,66 +39,53 @@ void run_check(int index, const CheckSet& checks, CheckWatch& watch) {
 bool run_checks_from(int first, const CheckSet& checks, const Watches& watches) {
   for (int index = first; index < kCheckCount; ++index) {
     if (watches[index]->given_up())
-      return false;  // stuck before it started (in COM's start-up)
+      return false;  // given up before it started
     set_thread_check_watch(watches[index].get());
-    run_check(index, checks, *watches[index]);
+    bool ended = false;
+    try {
+      run_check(index, checks, *watches[index]);
+    } catch (const CheckGivenUp&) {
+      ended = true;  // it woke after it was given up, and went no further
+    }
     set_thread_check_watch(nullptr);
-    if (!watches[index]->finish())
+    if (ended || !watches[index]->finish())
       return false;
   }
   return true;
 }
 
-// Where the watchdog stands on a run: the check it follows (kCheckCount once
-// all have finished), the progress it last saw there, and since when.
-struct Sighting {
-  int check;
-  std::uint64_t progress;
-  Clock::time_point since;
+// Where a thread that runs checks stands.
+enum class Stage { kWaiting, kComStart, kChecks, kComEnd, kDone };
+
+// The threads that run checks: the calling thread, and the spare that waits
+// for the checks a stall leaves.
+enum LaneIndex { kCallerLane, kSpareLane, kLaneCount };
+
+struct Lane {
+  Stage stage = Stage::kWaiting;
+  int first = 0;  // the first check it runs
+  HRESULT com_result = S_OK;
+  bool com_up = false;    // its CoInitialize answered, and succeeded
+  bool given_up = false;  // the watchdog let it go: it makes no more calls
 };
 
-// Where a thread stalled: the check given up, or kCheckCount when it stalled
-// after its last check (in COM's shutdown), with what counts of that check.
-struct Stall {
-  int check = kCheckCount;
-  std::optional<GivenUp> given_up;
-};
+// Who ends the run: the calling thread when it got through, else the watchdog.
+enum class Owner { kNobody, kCaller, kWatchdog };
 
-// One look at the progress; true when it has stood still for the limit, with
-// `stall` saying where.
-bool stalled(Sighting& last,
-             const Watches& watches,
-             std::chrono::milliseconds limit,
-             Stall& stall) {
-  Sighting now{last.check, 0, Clock::now()};
-  std::optional<std::uint64_t> progress;
-  while (now.check < kCheckCount && !(progress = watches[now.check]->progress()))
-    ++now.check;
-  now.progress = progress.value_or(0);
-  if (now.check != last.check || now.progress != last.progress) {
-    last = now;
-    return false;
-  }
-  if (now.since - last.since < limit)
-    return false;
-  stall.check = now.check;
-  if (now.check == kCheckCount)
-    return true;
-  stall.given_up = watches[now.check]->give_up(now.progress);
-  return stall.given_up.has_value();  // else it moved on just now
-}
+// What the spare is told: nothing yet, the first check to run, or to end.
+constexpr int kNoOrder = -1;
+constexpr int kQuit = -2;
 
 // How often a run's progress is looked at.
 std::chrono::milliseconds tick(std::chrono::milliseconds limit) {
   return std::clamp(limit / 10, std::chrono::milliseconds(1), std::chrono::milliseconds(1000));
 }
 
-// One run, shared by the thread that runs its checks, the watchdog, and the
-// threads that take over after a stall; each holds it, so that a thread left
-// behind can wake up late without harm.
+// One run, shared by the threads that run its checks and the watchdog; each
+// holds it, so that a thread left behind can wake up late without harm.
 struct WatchedRun {
   WatchedRun(DriverPlatform& platform, const CheckSet& checks, std::chrono::milliseconds limit)
-      : platform(platform), checks(checks), limit(limit) {
+      : platform(platform), checks(checks), limit(limit), deadline(Clock::now() + 2 * limit) {
     for (auto& watch : watches)
       watch = std::make_shared<CheckWatch>();
   }
@@ -109,252 +93,355 @@ struct WatchedRun {
   DriverPlatform& platform;
   const CheckSet checks;
   const std::chrono::milliseconds limit;
+  // Whatever the drivers do, the report is written by then.
+  const Clock::time_point deadline;
   Watches watches;
-  std::function<void(const CheckRun&)> take_over_end;
-  Sighting last{0, 0, Clock::now()};  // the watchdog's alone
+  std::function<void(const CheckRun&)> end;
+
+  // The watchdog's alone.
+  std::array<std::optional<GivenUp>, kCheckCount> given_up;
+  bool com_start_stalled = false;
+  bool com_end_stalled = false;
 
   std::mutex mutex;
-  std::condition_variable ended_changed;
-  // Whoever ends the run has claimed it: the thread that got through the
-  // checks, or the watchdog after a stall.
-  bool claimed = false;
-  // The watchdog's side has ended the run (where ending the process returns).
-  bool ended = false;
+  std::condition_variable changed;
+  // Under the mutex.
+  std::array<Lane, kLaneCount> lanes;
+  int followed = kCallerLane;  // the lane the watchdog follows
+  bool spare_started = false;
+  int spare_order = kNoOrder;
+  Owner owner = Owner::kNobody;
+  bool ended = false;  // the run has been ended: the helpers may go
 };
 
-bool claim(WatchedRun& run) {
-  std::lock_guard<std::mutex> lock(run.mutex);
-  if (run.claimed)
-    return false;
-  run.claimed = true;
+// Moves a lane on; false when the watchdog let it go meanwhile, in which case
+// its thread makes no further call.
+bool enter(WatchedRun& run, int lane, Stage stage, HRESULT com_result = S_OK) {
+  {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    Lane& state = run.lanes[lane];
+    if (state.given_up)
+      return false;
+    state.stage = stage;
+    if (stage == Stage::kChecks)
+      state.com_up = true;
+    state.com_result = com_result;
+  }
+  run.changed.notify_all();
   return true;
+}
+
+// The checks from `first` under COM of the thread's own; false when the
+// watchdog let the lane go.
+bool run_lane(WatchedRun& run, int lane, int first) {
+  if (!enter(run, lane, Stage::kComStart))
+    return false;
+  const HRESULT hr = run.platform.co_initialize();
+  if (FAILED(hr))
+    return enter(run, lane, Stage::kDone, hr);
+  if (!enter(run, lane, Stage::kChecks) || !run_checks_from(first, run.checks, run.watches) ||
+      !enter(run, lane, Stage::kComEnd))
+    return false;
+  run.platform.co_uninitialize();
+  return enter(run, lane, Stage::kDone);
+}
+
+// The spare: waits, from before COM starts, for the checks a stall leaves.
+void serve_as_spare(const std::shared_ptr<WatchedRun>& run) {
+  int first;
+  {
+    std::unique_lock<std::mutex> lock(run->mutex);
+    run->changed.wait(lock, [&] { return run->spare_order != kNoOrder; });
+    first = run->spare_order;
+  }
+  if (first != kQuit)
+    run_lane(*run, kSpareLane, first);
+}
+
+// What the checks left: each check whose lane had COM had its turn; one that
+// has not finished by now is given up (named after itself if it never began).
+CheckRun collect(WatchedRun& run) {
+  std::array<Lane, kLaneCount> lanes;
+  int spare_first;
+  {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    lanes = run.lanes;
+    spare_first = run.spare_order >= 0 ? run.spare_order : kCheckCount;
+  }
+  CheckRun outcome;
+  outcome.com_start_stalled = run.com_start_stalled;
+  outcome.com_end_stalled = run.com_end_stalled;
+  for (int index = 0; index < kCheckCount; ++index) {
+    const Lane& lane = lanes[index < spare_first ? kCallerLane : kSpareLane];
+    if (FAILED(lane.com_result))
+      outcome.com_failure = lane.com_result;
+    if (!lane.com_up)
+      continue;
+    CheckOutcome& check = outcome.checks[index];
+    check.ran = true;
+    std::optional<GivenUp>& given_up = run.given_up[index];
+    if (!given_up)
+      given_up = run.watches[index]->give_up(std::nullopt);
+    if (!given_up) {
+      check.text = run.watches[index]->finished_text();
+      check.flags = run.watches[index]->finished_flags();
+      continue;
+    }
+    check.text = given_up->text;
+    check.unanswered_step = given_up->step.empty() ? kCheckNames[index] : given_up->step;
+    check.flags = given_up->flags;
+  }
+  return outcome;
+}
+
+// The watchdog's end of a run: the report from what the checks left, and the
+// end of the process. Nothing that throws here may cost the report.
+void finish(WatchedRun& run) {
+  CheckRun outcome;
+  try {
+    outcome = collect(run);
+  } catch (...) {
+    outcome = CheckRun();  // the report's frame at least
+  }
+  try {
+    run.end(outcome);
+  } catch (...) {
+  }
+  {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    run.ended = true;
+    if (run.spare_order == kNoOrder)
+      run.spare_order = kQuit;  // it has nothing to do
+  }
+  run.changed.notify_all();
+}
+
+// Takes the run from the calling thread while it stands at `stage`; false
+// when it got through, or moved on, meanwhile.
+bool take_from_caller(WatchedRun& run, Stage stage) {
+  std::lock_guard<std::mutex> lock(run.mutex);
+  if (run.owner != Owner::kNobody || run.lanes[kCallerLane].stage != stage)
+    return false;
+  run.owner = Owner::kWatchdog;
+  run.lanes[kCallerLane].given_up = true;
+  return true;
+}
+
+// Every check that has not finished is given up at once, and the run ends;
+// false when the calling thread got through first.
+bool cut(WatchedRun& run) {
+  {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    if (run.owner == Owner::kCaller)
+      return false;
+    run.owner = Owner::kWatchdog;
+    const Stage stage = run.lanes[run.followed].stage;
+    run.com_start_stalled = run.com_start_stalled || stage == Stage::kComStart;
+    run.com_end_stalled = run.com_end_stalled || stage == Stage::kComEnd;
+    for (Lane& lane : run.lanes)
+      lane.given_up = true;
+  }
+  run.changed.notify_all();
+  finish(run);
+  return true;
+}
+
+// After the calling thread was let go: the checks from `first` go to the
+// spare, or, with none left or no spare, the run ends.
+bool hand_over(WatchedRun& run, int first) {
+  {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    if (first < kCheckCount && run.spare_started) {
+      run.lanes[kSpareLane].first = first;
+      run.spare_order = first;
+      run.followed = kSpareLane;
+      first = kNoOrder;
+    }
+  }
+  if (first == kNoOrder) {
+    run.changed.notify_all();
+    return false;
+  }
+  return cut(run);
+}
+
+// Where the watchdog saw the lane it follows, and since when.
+struct Sighting {
+  int lane = kCallerLane;
+  Stage stage = Stage::kWaiting;
+  int check = 0;  // the first check of the lane's that has not finished
+  std::uint64_t progress = 0;
+  Clock::time_point since;
+
+  bool same_place(const Sighting& other) const {
+    return lane == other.lane && stage == other.stage && check == other.check &&
+           progress == other.progress;
+  }
+};
+
+Sighting sight(WatchedRun& run) {
+  Sighting now;
+  {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    now.lane = run.followed;
+    now.stage = run.lanes[now.lane].stage;
+    now.check = run.lanes[now.lane].first;
+  }
+  std::optional<std::uint64_t> progress;
+  while (now.check < kCheckCount && !(progress = run.watches[now.check]->progress()))
+    ++now.check;
+  now.progress = progress.value_or(0);
+  now.since = Clock::now();
+  return now;
+}
+
+// The calling thread stood still at `at` for the limit: its check is given
+// up, or COM's start or end is named, and the rest goes on elsewhere.
+bool caller_stalled(WatchedRun& run, const Sighting& at) {
+  switch (at.stage) {
+    case Stage::kComStart:
+      if (!take_from_caller(run, at.stage))
+        return false;
+      run.com_start_stalled = true;
+      return hand_over(run, 0);
+    case Stage::kChecks: {
+      if (at.check == kCheckCount)
+        return false;  // on its way to COM's end
+      std::optional<GivenUp> given_up = run.watches[at.check]->give_up(at.progress);
+      if (!given_up)
+        return false;  // it moved on just now
+      // With its check unfinished, the calling thread cannot have ended the
+      // run, nor left the checks.
+      take_from_caller(run, at.stage);
+      run.given_up[at.check] = std::move(given_up);
+      return hand_over(run, at.check + 1);
+    }
+    case Stage::kComEnd:
+      if (!take_from_caller(run, at.stage))
+        return false;
+      run.com_end_stalled = true;
+      finish(run);
+      return true;
+    default:
+      return false;  // not started yet, or done and about to end the run
+  }
+}
+
+// One look at the run; true once the watchdog has ended it.
+bool look(WatchedRun& run, Sighting& last) {
+  const Sighting now = sight(run);
+  if (now.since >= run.deadline)
+    return cut(run);
+  if (now.lane == kSpareLane && now.stage == Stage::kDone) {
+    finish(run);
+    return true;
+  }
+  if (!now.same_place(last)) {
+    last = now;
+    return false;
+  }
+  if (now.since - last.since < run.limit)
+    return false;
+  const bool over = now.lane == kSpareLane ? cut(run) : caller_stalled(run, now);
+  last = sight(run);
+  return over;
+}
+
+// The watchdog's thread: follows the run until the calling thread gets
+// through, or ends the run itself.
+void watch(const std::shared_ptr<WatchedRun>& run) {
+  Sighting last = sight(*run);
+  std::unique_lock<std::mutex> lock(run->mutex);
+  // Woken early only when there is something to do: the calling thread got
+  // through, or the spare did.
+  const auto woken = [&] {
+    return run->owner == Owner::kCaller || run->lanes[kSpareLane].stage == Stage::kDone;
+  };
+  for (;;) {
+    const auto left = std::max(run->deadline - Clock::now(), Clock::duration::zero());
+    run->changed.wait_for(lock, std::min<Clock::duration>(tick(run->limit), left), woken);
+    if (run->owner == Owner::kCaller) {
+      run->changed.wait(lock, [&] { return run->ended; });
+      return;
+    }
+    lock.unlock();
+    bool over;
+    try {
+      over = look(*run, last);
+    } catch (...) {
+      over = cut(*run);  // whatever failed, the report still comes
+    }
+    lock.lock();
+    if (over)
+      return;
+  }
+}
+
+// The calling thread got through: it ends the run.
+bool claim_for_caller(WatchedRun& run) {
+  {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    if (run.owner != Owner::kNobody)
+      return false;
+    run.owner = Owner::kCaller;
+  }
+  run.changed.notify_all();
+  return true;
+}
+
+// After the calling thread ended the run: the spare and the watchdog go.
+void release_helpers(WatchedRun& run) {
+  {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    run.ended = true;
+    if (run.spare_order == kNoOrder)
+      run.spare_order = kQuit;
+  }
+  run.changed.notify_all();
 }
 
 // A thread that was given up and woke up late: what its caller holds must
 // stay until the run has been ended for it.
 void wait_for_take_over(WatchedRun& run) {
   std::unique_lock<std::mutex> lock(run.mutex);
-  run.ended_changed.wait(lock, [&] { return run.ended; });
+  run.changed.wait(lock, [&] { return run.ended; });
 }
 
-void record_turns(int first, int end, CheckRun& outcome) {
-  for (int index = first; index < std::min<int>(end, kCheckCount); ++index)
-    outcome.checks[index].ran = true;
-}
-
-void record_given_up(const Stall& stall, CheckRun& outcome) {
-  if (!stall.given_up)
-    return;
-  CheckOutcome& check = outcome.checks[stall.check];
-  check.ran = true;
-  check.text = stall.given_up->text;
-  // Stuck before its own guard was entered, a check is named after itself.
-  check.unanswered_step =
-      stall.given_up->step.empty() ? kCheckNames[stall.check] : stall.given_up->step;
-  check.flags = stall.given_up->flags;
-}
-
-void collect_finished(const Watches& watches, CheckRun& outcome) {
-  for (int index = 0; index < kCheckCount; ++index) {
-    CheckOutcome& check = outcome.checks[index];
-    if (check.ran && !check.unanswered_step) {
-      check.text = watches[index]->finished_text();
-      check.flags = watches[index]->finished_flags();
-    }
-  }
-}
-
-// What one worker thread shares with the thread that follows it.
-struct Worker {
-  std::mutex mutex;
-  std::condition_variable done_changed;
-  bool done = false;
-  HRESULT com_result = S_OK;
-};
-
-void work(const std::shared_ptr<WatchedRun>& run,
-          int first,
-          const std::shared_ptr<Worker>& worker) {
-  const HRESULT hr = run->platform.co_initialize();
-  if (SUCCEEDED(hr)) {
-    run_checks_from(first, run->checks, run->watches);
-    run->platform.co_uninitialize();
-  }
+// Starts the spare and the watchdog; false when there is no watchdog.
+bool start_helpers(const std::shared_ptr<WatchedRun>& run) {
+  const bool spare = run->platform.start_thread([run] { serve_as_spare(run); });
   {
-    std::lock_guard<std::mutex> lock(worker->mutex);
-    worker->com_result = hr;
-    worker->done = true;
+    std::lock_guard<std::mutex> lock(run->mutex);
+    run->spare_started = spare;
   }
-  worker->done_changed.notify_one();
-}
-
-// Follows a worker until it is done (false) or stalls (true, with `stall`).
-bool follow(Worker& worker, const WatchedRun& run, int first, Stall& stall) {
-  Sighting last{first, 0, Clock::now()};
-  std::unique_lock<std::mutex> lock(worker.mutex);
-  while (!worker.done_changed.wait_for(lock, tick(run.limit), [&] { return worker.done; })) {
-    lock.unlock();
-    const bool stopped = stalled(last, run.watches, run.limit, stall);
-    lock.lock();
-    if (stopped)
-      return true;
-  }
+  if (run->platform.start_thread([run] { watch(run); }))
+    return true;
+  claim_for_caller(*run);  // the run goes unwatched, as it would without a watchdog
   return false;
 }
 
-// Runs the checks from `first` on fresh workers with COM of their own, each
-// followed under the limit; a worker that stalls is let go and the checks
-// after it get a new one.
-void run_on_workers(const std::shared_ptr<WatchedRun>& run, int first, CheckRun& outcome) {
-  while (first < kCheckCount) {
-    const auto worker = std::make_shared<Worker>();
-    std::thread thread;
-    try {
-      thread = std::thread(work, run, first, worker);
-    } catch (const std::system_error&) {
-      work(run, first, worker);  // no thread to be had: run them here, unfollowed
-    }
-    Stall stall;
-    if (!thread.joinable() || !follow(*worker, *run, first, stall)) {
-      if (thread.joinable())
-        thread.join();
-      if (FAILED(worker->com_result))
-        outcome.com_failure = worker->com_result;
-      else
-        record_turns(first, kCheckCount, outcome);
-      return;
-    }
-    run->platform.release_thread(std::move(thread));
-    record_turns(first, stall.check, outcome);
-    record_given_up(stall, outcome);
-    first = stall.check + 1;
-  }
-}
-
-// After a stall of the thread that ran the checks: the rest of the run, on a
-// thread of its own.
-void take_over(const std::shared_ptr<WatchedRun>& run, const Stall& stall) {
-  {
-    // Taken while the watchdog hands this thread to the platform: the run,
-    // and with it the platform, must not end before that.
-    std::lock_guard<std::mutex> lock(run->mutex);
-  }
-  CheckRun outcome;
-  record_turns(0, stall.check, outcome);
-  record_given_up(stall, outcome);
-  run_on_workers(run, stall.check + 1, outcome);
-  collect_finished(run->watches, outcome);
-  run->take_over_end(outcome);
-  {
-    std::lock_guard<std::mutex> lock(run->mutex);
-    run->ended = true;
-  }
-  run->ended_changed.notify_all();
-}
-
-// The process's watchdog: one thread, started with the first run, that looks
-// at the progress of every run being watched a few times per limit. Starting
-// a thread per run would cost more than the rest of the watching together.
-// It lives as long as the process, so it is never destroyed.
-class Watchdog {
- public:
-  // nullptr when no thread could be started.
-  static Watchdog* instance() {
-    static Watchdog* const watchdog = start();
-    return watchdog;
-  }
-
-  void watch(const std::shared_ptr<WatchedRun>& run) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    runs_.push_back(run);
-    if (tick(run->limit) < period_)
-      changed_.notify_one();  // it looks more often from now on
-  }
-
-  void forget(const WatchedRun* run) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    runs_.erase(std::remove_if(runs_.begin(), runs_.end(),
-                               [&](const auto& watched) { return watched.get() == run; }),
-                runs_.end());
-  }
-
- private:
-  static Watchdog* start() {
-    auto* watchdog = new Watchdog;
-    try {
-      std::thread(&Watchdog::loop, watchdog).detach();
-    } catch (const std::system_error&) {
-      delete watchdog;
-      return nullptr;  // runs go unwatched, as they would without a watchdog
-    }
-    return watchdog;
-  }
-
-  void loop() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      period_ = std::chrono::milliseconds(1000);
-      for (const auto& run : runs_)
-        period_ = std::min(period_, tick(run->limit));
-      changed_.wait_for(lock, period_);
-      const std::vector<std::shared_ptr<WatchedRun>> runs = runs_;
-      lock.unlock();
-      for (const auto& run : runs)
-        look_at(run);
-      lock.lock();
-    }
-  }
-
-  void look_at(const std::shared_ptr<WatchedRun>& run) {
-    Stall stall;
-    if (!stalled(run->last, run->watches, run->limit, stall) || !claim(*run))
-      return;
-    forget(run.get());
-    // Ending the run may take long (the other checks, the pause), and other
-    // runs are still to be watched meanwhile.
-    try {
-      std::lock_guard<std::mutex> lock(run->mutex);
-      run->platform.release_thread(std::thread(take_over, run, stall));
-    } catch (const std::system_error&) {
-      take_over(run, stall);
-    }
-  }
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<std::shared_ptr<WatchedRun>> runs_;
-  std::chrono::milliseconds period_{1000};
-};
-
 }  // namespace
 
-std::optional<CheckRun> run_checks_watched(DriverPlatform& platform,
-                                           const CheckSet& checks,
-                                           std::chrono::milliseconds limit,
-                                           std::function<void(const CheckRun&)> take_over_end) {
+void run_checks_watched(DriverPlatform& platform,
+                        const CheckSet& checks,
+                        std::chrono::milliseconds limit,
+                        std::function<void(const CheckRun&)> end) {
   const auto run = std::make_shared<WatchedRun>(platform, checks, limit);
-  run->take_over_end = std::move(take_over_end);
-  Watchdog* const watchdog = Watchdog::instance();
-  if (watchdog)
-    watchdog->watch(run);
-  CheckRun outcome;
-  const HRESULT hr = platform.co_initialize();
-  bool kept = true;
-  if (FAILED(hr)) {
-    outcome.com_failure = hr;
-  } else {
-    kept = run_checks_from(0, run->checks, run->watches);
-    platform.co_uninitialize();
-    record_turns(0, kCheckCount, outcome);
-  }
-  if (!kept || !claim(*run)) {
+  run->end = std::move(end);
+  const bool watched = start_helpers(run);
+  const bool through = run_lane(*run, kCallerLane, 0);
+  if (!through || (watched && !claim_for_caller(*run))) {
     wait_for_take_over(*run);  // the watchdog gave a check up and ended the run
-    return std::nullopt;
+    return;
   }
-  if (watchdog)
-    watchdog->forget(run.get());
-  collect_finished(run->watches, outcome);
-  return outcome;
+  CheckRun outcome;
+  try {
+    outcome = collect(*run);
+  } catch (...) {
+    outcome = CheckRun();  // the report's frame at least
+  }
+  run->end(outcome);
+  release_helpers(*run);
 }
 
 }  // namespace cc

@@ -1,10 +1,17 @@
 // Runs the four checks, one after another, under a watchdog. The calling
 // thread runs them inside its COM apartment, as a run without a watchdog
-// would, while a watchdog thread follows their progress. When a check makes
-// none for the limit, the watchdog gives it up and takes the rest of the run
-// over: the checks that remain run on a fresh worker thread with COM of its
-// own (each worker followed the same way), and the watchdog thread finishes
-// the run. The thread that was stuck is left where it is.
+// would, while a watchdog thread follows their progress. Before COM starts,
+// the run starts every thread it may need: the watchdog, which also finishes
+// the run after a stall, and one spare worker that waits. A driver stuck while
+// its library loads or unloads holds the loader lock, and no thread could
+// start after that.
+//
+// When the calling thread makes no progress for the limit, the watchdog gives
+// its check up (or names COM's start or end) and hands the checks that remain
+// to the spare, with COM of its own. When the spare makes none for the limit,
+// or the run's deadline (twice the limit after its start) comes first, every
+// check that has not finished is given up at once. No thread is joined: one
+// that was given up may never return.
 #pragma once
 
 #include <array>
@@ -38,14 +45,21 @@ struct CheckRun {
   std::array<CheckOutcome, kCheckCount> checks;
   // CoInitialize failed; the checks that had not run yet did not.
   std::optional<HRESULT> com_failure;
+  // CoInitialize did not answer within the limit; the checks it was for had
+  // no turn on that thread.
+  bool com_start_stalled = false;
+  // CoUninitialize did not answer within the limit, after every check ended.
+  bool com_end_stalled = false;
 };
 
-// Runs the checks. Returns their outcomes when the calling thread got
-// through them; else (nullopt) the watchdog gave one up and has called, or is
-// calling, take_over_end with the outcomes on its own thread.
-std::optional<CheckRun> run_checks_watched(DriverPlatform& platform,
-                                           const CheckSet& checks,
-                                           std::chrono::milliseconds limit,
-                                           std::function<void(const CheckRun&)> take_over_end);
+// Runs the checks and ends the run: calls `end` with their outcomes, on the
+// calling thread when it got through them, else on the watchdog's. Returns
+// once the run has been ended, where ending the process returns at all; the
+// helper threads stay until then, so that none exits (which takes the loader
+// lock) while the report is written. `end` must not throw.
+void run_checks_watched(DriverPlatform& platform,
+                        const CheckSet& checks,
+                        std::chrono::milliseconds limit,
+                        std::function<void(const CheckRun&)> end);
 
 }  // namespace cc

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
+#include <thread>
 
 namespace cc {
 
@@ -40,6 +42,15 @@ void PosixDriverPlatform::pause() {
 std::optional<std::string> PosixDriverPlatform::environment_variable(const std::string& name) {
   const char* value = std::getenv(name.c_str());
   return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+bool PosixDriverPlatform::start_thread(std::function<void()> body) {
+  try {
+    std::thread(std::move(body)).detach();
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
 }
 
 void PosixDriverPlatform::end_process(int status) {

@@ -15,7 +15,7 @@ class PosixDriverPlatform : public DriverPlatform {
   bool write_report_file(const std::string& path, const std::string& text) override;
   void pause() override;
   std::optional<std::string> environment_variable(const std::string& name) override;
-  void release_thread(std::thread thread) override { thread.detach(); }
+  bool start_thread(std::function<void()> body) override;
   void end_process(int status) override;
 };
 

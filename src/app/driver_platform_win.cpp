@@ -5,7 +5,8 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <system_error>
+#include <thread>
 
 namespace cc {
 
@@ -36,8 +37,49 @@ bool WinDriverPlatform::write_report_file(const std::string& path, const std::st
   return true;
 }
 
+namespace {
+
+// What cmd's "pause" shows.
+constexpr char kPausePrompt[] = "Press any key to continue . . . ";
+
+// A key that cmd's "pause" goes on at: any key pressed, save a modifier alone.
+bool is_key_press(const INPUT_RECORD& record) {
+  if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown)
+    return false;
+  switch (record.Event.KeyEvent.wVirtualKeyCode) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_SCROLL:
+    case VK_LWIN:
+    case VK_RWIN:
+      return false;
+    default:
+      return true;
+  }
+}
+
+}  // namespace
+
+// cmd's "pause", without starting cmd: after a stall a driver may hold the
+// loader lock for good, and starting a process may need it. Console reads
+// load no library. With no console on standard input nobody can answer, so
+// the run goes on at once.
 void WinDriverPlatform::pause() {
-  std::system("pause");
+  std::fputs(kPausePrompt, stdout);
+  std::fflush(stdout);
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode))
+    return;
+  INPUT_RECORD record;
+  DWORD read = 0;
+  while (ReadConsoleInputW(input, &record, 1, &read) && read == 1 && !is_key_press(record)) {
+  }
+  std::fputs("\n", stdout);  // cmd ends the prompt's line once a key came
+  std::fflush(stdout);
 }
 
 std::optional<std::string> WinDriverPlatform::environment_variable(const std::string& name) {
@@ -59,8 +101,13 @@ std::optional<std::string> WinDriverPlatform::environment_variable(const std::st
   }
 }
 
-void WinDriverPlatform::release_thread(std::thread thread) {
-  thread.detach();
+bool WinDriverPlatform::start_thread(std::function<void()> body) {
+  try {
+    std::thread(std::move(body)).detach();
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
 }
 
 void WinDriverPlatform::end_process(int status) {

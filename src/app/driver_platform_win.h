@@ -1,5 +1,6 @@
 // Windows binding of DriverPlatform: COM, standard streams, the report file,
-// the command processor's "pause", the environment and the process's end.
+// a "pause" as the command processor's, the environment, threads and the
+// process's end.
 #pragma once
 
 #include "app/check_driver.h"
@@ -15,7 +16,7 @@ class WinDriverPlatform : public DriverPlatform {
   bool write_report_file(const std::string& path, const std::string& text) override;
   void pause() override;
   std::optional<std::string> environment_variable(const std::string& name) override;
-  void release_thread(std::thread thread) override;
+  bool start_thread(std::function<void()> body) override;
   void end_process(int status) override;
 };
 

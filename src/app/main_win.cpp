@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
   try {
     return cc::run_checker(argc, argv, platform, os, checks);
   } catch (...) {
+    platform.end_process(0);  // no driver's unload code runs, on this path either
     return 0;  // the exit status is 0 whatever happened
   }
 }

@@ -1,6 +1,6 @@
 #include "platform/attribute_string.h"
 
-#include "report/com_error.h"
+#include "platform/com_error.h"
 
 namespace cc {
 

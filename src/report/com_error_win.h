@@ -1,7 +1,7 @@
 // Windows binding of SystemErrors: FormatMessageA and GetLastError.
 #pragma once
 
-#include "report/com_error.h"
+#include "platform/com_error.h"
 
 namespace cc {
 

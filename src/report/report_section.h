@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstring>
+#include <exception>
 #include <locale>
 #include <mutex>
 #include <sstream>
@@ -19,6 +20,11 @@
 #endif
 
 namespace cc {
+
+// Thrown into a check that was given up, at its next write or guarded step,
+// so that it goes no further: no guard turns it into a line, and nothing it
+// would still do reaches the report or the hardware.
+struct CheckGivenUp {};
 
 // Lets a watchdog on another thread follow a section that a check writes
 // (report/watchdog.h). Each write into a watched section is made under the
@@ -52,6 +58,8 @@ class ReportSection {
       stream_ << value;
       if (completes_line(value))
         watch_->line_completed();
+    } else if (std::uncaught_exceptions() == 0) {
+      throw CheckGivenUp{};  // a write while unwinding is only dropped
     }
     return *this;
   }

@@ -41,6 +41,10 @@ inline constexpr char kGuardUndefined[] = "%s catch undefined exception! LastErr
 // The Error line that stands in for the rest of a check given up on, filled
 // with the innermost guarded step that was running and the limit in seconds.
 inline constexpr char kNoAnswerFormat[] = "%s did not answer within %d seconds!";
+// The steps that kNoAnswerFormat names when COM's start or end on a thread
+// that runs checks does not answer; the line stands after the banner.
+inline constexpr char kComStartStep[] = "CoInitialize";
+inline constexpr char kComEndStep[] = "CoUninitialize";
 inline constexpr char kComInitFailed[] = "%s: failed to intialized COM, error = %s";
 
 // Decoding section: "\t" name and one of the results.

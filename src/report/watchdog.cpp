@@ -56,9 +56,9 @@ std::optional<std::uint64_t> CheckWatch::progress() {
   return progress_;
 }
 
-std::optional<GivenUp> CheckWatch::give_up(std::uint64_t seen) {
+std::optional<GivenUp> CheckWatch::give_up(std::optional<std::uint64_t> seen) {
   std::lock_guard<std::mutex> lock(mutex);
-  if (finished_ || !open || progress_ != seen)
+  if (finished_ || !open || (seen && progress_ != *seen))
     return std::nullopt;
   open = false;
   GivenUp given_up;

@@ -56,9 +56,11 @@ class CheckWatch final : public SectionWatch {
   // --- The watchdog's thread.
   // The progress so far, or nullopt once the check has finished.
   std::optional<std::uint64_t> progress();
-  // Gives the check up if it is unfinished and its progress is still seen;
-  // from then on its writes are dropped. nullopt when it moved on meanwhile.
-  std::optional<GivenUp> give_up(std::uint64_t seen);
+  // Gives the check up if it is unfinished and its progress is still `seen`
+  // (any progress when nullopt: the run's deadline has come); from then on
+  // its next write or guarded step ends it. nullopt when it finished, or
+  // moved on, meanwhile.
+  std::optional<GivenUp> give_up(std::optional<std::uint64_t> seen);
   // After the check finished: its whole section text and flags.
   std::string finished_text() const { return section_.text(); }
   WatchedFlags finished_flags() const { return flags; }

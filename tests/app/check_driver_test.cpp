@@ -126,7 +126,8 @@ TEST(CheckDriverTest, CallsHappenInOrderAndOutputOnlyAfterCom) {
   DriverRun run;
   run.go({"report.txt"}, scripted_checks({}));
   EXPECT_EQ(run.platform.calls, (std::vector<std::string>{"CoInitialize", "CoUninitialize",
-                                                          "stdout", "file", "pause"}));
+                                                          "stdout", "file", "pause",
+                                                          "end process 0"}));
 }
 
 TEST(CheckDriverTest, ChecksRunInFixedOrder) {
@@ -185,7 +186,8 @@ TEST(CheckDriverTest, ComFailureSkipsChecksAndUninitialize) {
             "H.264 Encoding: \t Software\n"
             "H.264 Decoding: \t Software\n\n"
             "Endpoint OS\n\t Unknown OS\n");
-  EXPECT_EQ(run.platform.calls, (std::vector<std::string>{"CoInitialize", "stdout", "pause"}));
+  EXPECT_EQ(run.platform.calls, (std::vector<std::string>{"CoInitialize", "stdout", "pause",
+                                                          "end process 0"}));
   EXPECT_EQ(run.status, 0);
 }
 
@@ -269,7 +271,8 @@ TEST(ReportFileTest, UnopenablePathGoesToStderrWithoutLineEnd) {
   EXPECT_EQ(run.platform.err, "Can't open Z:\\missing\\dir\\r.txt");
   EXPECT_NE(run.platform.out.find("Endpoint OS"), std::string::npos);
   EXPECT_EQ(run.platform.calls, (std::vector<std::string>{"CoInitialize", "CoUninitialize",
-                                                          "stdout", "file", "stderr", "pause"}));
+                                                          "stdout", "file", "stderr", "pause",
+                                                          "end process 0"}));
   EXPECT_EQ(run.status, 0);
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -49,29 +50,41 @@ struct WatchedRun {
   FakeDriverPlatform platform;
   FakeOs os;
   int status = -1;
+  milliseconds to_report{-1};
 
   void go(const CheckSet& checks, milliseconds limit = kLimit) {
-    const char* argv[] = {"CapabilityChecker.exe"};
-    status = run_checker(1, argv, platform, os, checks, limit);
+    const char* argv[] = {"CapabilityChecker.exe", "r.txt"};
+    const auto start = std::chrono::steady_clock::now();
+    status = run_checker(2, argv, platform, os, checks, limit);
+    to_report = std::chrono::duration_cast<milliseconds>(platform.stdout_at - start);
     platform.join_released_threads();
+    EXPECT_EQ(platform.files["r.txt"], platform.out);
+  }
+  // The calls from the output on: the report out, the file closed, the
+  // pause, and the end of the process without unloading a driver.
+  std::vector<std::string> ending() const {
+    const auto& calls = platform.calls;
+    return {std::find(calls.begin(), calls.end(), "stdout"), calls.end()};
   }
 };
 
+const std::vector<std::string> kEnding = {"stdout", "file", "pause", "end process 0"};
+
 // The decoder stalls on the calling thread with a partial line written; the
-// encoder stalls on the first fresh worker inside a nested step, after it
-// raised a flag. While the camera runs on a second worker, the decoder wakes
-// up and writes and raises what it would have: none of it counts.
+// encoder stalls on the spare inside a nested step, after it raised a flag,
+// and the deadline cuts it and the camera, which never began. When the
+// decoder wakes it goes no further: its next guarded step ends it.
 TEST(WatchdogTest, StalledChecksKeepCompletedLinesAndRaisedFlagsOnly) {
   Gate decoder_gate;
-  Gate decoder_done;
   Gate encoder_gate;
+  int late_steps = 0;
   CheckSet checks;
   checks.decoder = [&](ReportSection& s, bool& available) {
     s << "\tbefore\n\tpartial";
     decoder_gate.wait();
-    s << " line\n\tlate\n";
     available = true;
-    decoder_done.open();
+    run_guarded(s, "late", [&] { ++late_steps; });
+    s << " line\n\tlate\n";
   };
   checks.gpu_details = [](ReportSection& s) { s << "\tName=GPU\n\n"; };
   checks.encoder = [&](ReportSection& s, bool& available, bool&) {
@@ -80,13 +93,15 @@ TEST(WatchdogTest, StalledChecksKeepCompletedLinesAndRaisedFlagsOnly) {
     run_guarded(s, "check_encoder_io_media_types",
                 [&] { run_guarded(s, "in resolutions", [&] { encoder_gate.wait(); }); });
   };
-  checks.camera = [&](ReportSection& s, bool&, bool&) {
-    decoder_gate.open();
-    decoder_done.wait();
+  checks.camera = [](ReportSection& s, bool& uvc15, bool&) {
+    uvc15 = true;
     s << "\tcamera\n";
   };
   WatchedRun run;
-  run.platform.on_end_process = [&] { encoder_gate.open(); };
+  run.platform.on_end_process = [&] {
+    decoder_gate.open();
+    encoder_gate.open();
+  };
   run.go(checks);
   EXPECT_EQ(run.platform.out,
             "Capability Checker v2.4.0.1233\n\n"
@@ -99,21 +114,20 @@ TEST(WatchdogTest, StalledChecksKeepCompletedLinesAndRaisedFlagsOnly) {
             "On-board GPU H.264 Decoding Capabilities:\n\n\tbefore\n"
             "\t\t*** Error: check_hardware_decoder_capability did not answer within 1 seconds!\n\n"
             "GPU details:\n\n\tName=GPU\n\n"
-            "Camera Built-in H.264 Encoding Details:\n\n\tcamera\n\n"
+            "Camera Built-in H.264 Encoding Details:\n\n"
+            "\t\t*** Error: check_uvc11_camera_capability did not answer within 1 seconds!\n\n"
             "Endpoint OS\n\t Windows 10 Pro\n");
   EXPECT_EQ(run.status, 0);
-  // The calling thread and two workers opened COM, and each closed it; the
-  // process ends after the output and the pause.
+  EXPECT_EQ(late_steps, 0);
+  EXPECT_LT(run.to_report, 2 * kLimit + kLimit / 2);
+  // The calling thread and the spare opened COM; neither got to close it.
   const std::vector<std::string>& calls = run.platform.calls;
-  EXPECT_EQ(std::count(calls.begin(), calls.end(), "CoInitialize"), 3);
-  EXPECT_EQ(std::count(calls.begin(), calls.end(), "CoUninitialize"), 3);
-  const auto out = std::find(calls.begin(), calls.end(), "stdout");
-  ASSERT_LT(out + 2, calls.end());
-  EXPECT_EQ(*(out + 1), "pause");
-  EXPECT_EQ(*(out + 2), "end process 0");
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "CoInitialize"), 2);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "CoUninitialize"), 0);
+  EXPECT_EQ(run.ending(), kEnding);
 }
 
-TEST(WatchdogTest, FreshWorkerWithoutComEndsTheChecks) {
+TEST(WatchdogTest, SpareWithoutComEndsTheChecks) {
   FakeSystemErrors errors;
   errors.texts[E_OUTOFMEMORY] = "Not enough memory resources are available.\r\n";
   Gate gate;
@@ -133,25 +147,165 @@ TEST(WatchdogTest, FreshWorkerWithoutComEndsTheChecks) {
             "On-board GPU H.264 Decoding Capabilities:\n\n"
             "\t\t*** Error: check_hardware_decoder_capability did not answer within 1 seconds!\n\n"
             "Endpoint OS\n\t Windows 10 Pro\n");
+  EXPECT_EQ(run.ending(), kEnding);
 }
 
-// Many slow lines: the check moves, so it is never cut off, however long it
-// takes as a whole.
-TEST(WatchdogTest, CheckThatKeepsWritingIsNeverCutOff) {
+// Without a spare (no thread could be had for it), a stall gives up every
+// check that has not finished at once.
+TEST(WatchdogTest, WithoutSpareAStallGivesUpTheRestAtOnce) {
+  Gate gate;
   CheckSet checks;
-  checks.gpu_details = [](ReportSection& s) {
-    for (int i = 0; i < 8; ++i) {
-      std::this_thread::sleep_for(milliseconds(60));
+  checks.decoder = [&](ReportSection& s, bool&) {
+    s << "\tdecoder\n";
+    gate.wait();
+  };
+  checks.gpu_details = [](ReportSection& s) { s << "\tName=GPU\n\n"; };
+  WatchedRun run;
+  run.platform.failing_thread_start = 0;  // the spare's
+  run.platform.on_end_process = [&] { gate.open(); };
+  run.go(checks);
+  EXPECT_EQ(run.platform.out,
+            "Capability Checker v2.4.0.1233\n\n"
+            "H.264 Encoding: \t Software\n"
+            "H.264 Decoding: \t Software\n\n"
+            "On-board GPU H.264 Encoding Capabilities:\n\n"
+            "\t\t*** Error: check_hardware_encoder_capability did not answer within 1 seconds!\n\n"
+            "On-board GPU H.264 Decoding Capabilities:\n\n\tdecoder\n"
+            "\t\t*** Error: check_hardware_decoder_capability did not answer within 1 seconds!\n\n"
+            "GPU details:\n\n"
+            "\t\t*** Error: check_supported_video_card did not answer within 1 seconds!\n"
+            "Camera Built-in H.264 Encoding Details:\n\n"
+            "\t\t*** Error: check_uvc11_camera_capability did not answer within 1 seconds!\n\n"
+            "Endpoint OS\n\t Windows 10 Pro\n");
+  EXPECT_LT(run.to_report, 2 * kLimit);
+  EXPECT_EQ(run.ending(), kEnding);
+}
+
+// Building the report after a stall fails: the process still ends, after
+// the pause, instead of aborting.
+TEST(WatchdogTest, FailingTakeOverStillEndsTheProcess) {
+  Gate gate;
+  CheckSet checks;
+  checks.camera = [&](ReportSection&, bool&, bool&) { gate.wait(); };
+  WatchedRun run;
+  run.os.throws = true;
+  run.platform.on_end_process = [&] { gate.open(); };
+  run.go(checks);
+  EXPECT_EQ(run.platform.calls.back(), "end process 0");
+}
+
+// A slow check moves, so the limit never cuts it; the run's deadline, twice
+// the limit, does, with the lines it completed by then.
+struct SlowRow {
+  const char* name;
+  int lines;
+  bool cut;
+};
+
+class SlowWriterTest : public ::testing::TestWithParam<SlowRow> {};
+
+TEST_P(SlowWriterTest, OnlyTheDeadlineCutsACheckThatKeepsWriting) {
+  const milliseconds limit(400);
+  int written = 0;
+  CheckSet checks;
+  checks.gpu_details = [&](ReportSection& s) {
+    for (int i = 0; i < GetParam().lines; ++i) {
+      std::this_thread::sleep_for(milliseconds(40));
       s << "\tName=" << i << "\n";
+      ++written;
     }
   };
   WatchedRun run;
-  run.go(checks, milliseconds(300));
-  EXPECT_NE(run.platform.out.find("\tName=7\n"), std::string::npos) << run.platform.out;
-  EXPECT_EQ(run.platform.out.find("did not answer"), std::string::npos) << run.platform.out;
-  EXPECT_EQ(run.platform.calls,
-            (std::vector<std::string>{"CoInitialize", "CoUninitialize", "stdout", "pause"}));
+  run.go(checks, limit);
+  const std::string& out = run.platform.out;
+  const std::string last = "\tName=" + std::to_string(GetParam().lines - 1) + "\n";
+  EXPECT_EQ(out.find(last) == std::string::npos, GetParam().cut) << out;
+  EXPECT_EQ(out.find("check_supported_video_card did not answer") != std::string::npos,
+            GetParam().cut)
+      << out;
+  EXPECT_NE(out.find("\tName=0\n"), std::string::npos) << out;
+  EXPECT_LT(run.to_report, 2 * limit + limit / 2);
+  // Cut, it went no further than its next write.
+  EXPECT_EQ(written < GetParam().lines, GetParam().cut);
+  const std::vector<std::string> calls =
+      GetParam().cut
+          ? std::vector<std::string>{"CoInitialize", "stdout", "file", "pause", "end process 0"}
+          : std::vector<std::string>{"CoInitialize", "CoUninitialize", "stdout",
+                                     "file",         "pause",          "end process 0"};
+  EXPECT_EQ(run.platform.calls, calls);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows,
+                         SlowWriterTest,
+                         ::testing::Values(SlowRow{"within_the_deadline", 8, false},
+                                           SlowRow{"past_the_deadline", 40, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// COM's start or end that does not answer is named as such, after the
+// banner, and costs no check its line: the checks go to the spare.
+struct ComStallRow {
+  const char* name;
+  const char* stuck;  // "CoInitialize" or "CoUninitialize"
+  int occurrence;     // which of those calls blocks
+  bool decoder_stalls;
+  std::string head;  // after the banner
+  std::string body;  // from the verdicts on
+};
+
+class ComStallTest : public ::testing::TestWithParam<ComStallRow> {};
+
+const char kWholeBody[] =
+    "H.264 Encoding: \t Software\nH.264 Decoding: \t Software\n\n"
+    "On-board GPU H.264 Encoding Capabilities:\n\n\tencoder\n\n"
+    "On-board GPU H.264 Decoding Capabilities:\n\n\tdecoder\n\n"
+    "GPU details:\n\n\tName=GPU\n\n"
+    "Camera Built-in H.264 Encoding Details:\n\n\tcamera\n\n"
+    "Endpoint OS\n\t Windows 10 Pro\n";
+
+TEST_P(ComStallTest, ComThatDoesNotAnswerIsNamed) {
+  const ComStallRow& row = GetParam();
+  Gate gate;
+  std::atomic<int> calls{0};  // from the calling thread and the spare
+  const auto block = [&] {
+    if (calls++ == row.occurrence)
+      gate.wait();
+  };
+  CheckSet checks;
+  checks.decoder = [&](ReportSection& s, bool&) {
+    s << "\tdecoder\n";
+    if (row.decoder_stalls)
+      gate.wait();
+  };
+  checks.gpu_details = [](ReportSection& s) { s << "\tName=GPU\n\n"; };
+  checks.encoder = [](ReportSection& s, bool&, bool&) { s << "\tencoder\n"; };
+  checks.camera = [](ReportSection& s, bool&, bool&) { s << "\tcamera\n"; };
+  WatchedRun run;
+  (std::string(row.stuck) == "CoInitialize" ? run.platform.on_co_initialize
+                                            : run.platform.on_co_uninitialize) = block;
+  run.platform.on_end_process = [&] { gate.open(); };
+  run.go(checks);
+  EXPECT_EQ(run.platform.out, "Capability Checker v2.4.0.1233\n\n" + row.head + row.body);
+  EXPECT_LT(run.to_report, 2 * kLimit + kLimit / 2);
+  EXPECT_EQ(run.ending(), kEnding);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows,
+    ComStallTest,
+    ::testing::Values(
+        ComStallRow{"start", "CoInitialize", 0, false,
+                    "\t\t*** Error: CoInitialize did not answer within 1 seconds!\n\n", kWholeBody},
+        ComStallRow{"end", "CoUninitialize", 0, false,
+                    "\t\t*** Error: CoUninitialize did not answer within 1 seconds!\n\n",
+                    kWholeBody},
+        ComStallRow{"spare_start", "CoInitialize", 1, true,
+                    "\t\t*** Error: CoInitialize did not answer within 1 seconds!\n\n",
+                    "H.264 Encoding: \t Software\nH.264 Decoding: \t Software\n\n"
+                    "On-board GPU H.264 Decoding Capabilities:\n\n\tdecoder\n"
+                    "\t\t*** Error: check_hardware_decoder_capability did not answer within 1 "
+                    "seconds!\n\n"
+                    "Endpoint OS\n\t Windows 10 Pro\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct LimitRow {
   const char* name;

@@ -58,7 +58,7 @@ inline FakeDisplayDevice pci_device(const std::string& name,
 class FakeDeviceInfoSet : public DeviceInfoSet, public Counted {
  public:
   explicit FakeDeviceInfoSet(FakeScript& script) : Counted(script) {}
-  ~FakeDeviceInfoSet() override { script_.calls.push_back("SetupDiDestroyDeviceInfoList"); }
+  ~FakeDeviceInfoSet() override { script_.note("SetupDiDestroyDeviceInfoList"); }
 };
 
 class FakeAdapterSource : public AdapterSource {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "report/com_error.h"
+
 namespace cc {
 namespace {
 

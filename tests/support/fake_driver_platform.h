@@ -1,12 +1,14 @@
 // A scripted process for the check driver: records what it writes and the
-// order of the platform calls, and keeps the threads the driver lets go so
+// order of the platform calls, and keeps the threads the driver starts so
 // that a test can join them once it has let them go on.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,13 +27,20 @@ class FakeDriverPlatform : public DriverPlatform {
   // a worker left behind may record its last call late.
   HRESULT co_initialize() override {
     record("CoInitialize");
+    if (on_co_initialize)
+      on_co_initialize();
     std::lock_guard<std::mutex> lock(mutex_);
     return co_initialize_results.empty() ? co_initialize_result : next_co_initialize_result();
   }
-  void co_uninitialize() override { record("CoUninitialize"); }
+  void co_uninitialize() override {
+    record("CoUninitialize");
+    if (on_co_uninitialize)
+      on_co_uninitialize();
+  }
   void write_stdout(const std::string& text) override {
     record("stdout");
     out += text;
+    stdout_at = std::chrono::steady_clock::now();
   }
   void write_stderr(const std::string& text) override {
     record("stderr");
@@ -49,10 +58,17 @@ class FakeDriverPlatform : public DriverPlatform {
     auto it = environment.find(name);
     return it == environment.end() ? std::nullopt : std::optional<std::string>(it->second);
   }
-  // Not recorded in calls: every run lets its watchdog thread go.
-  void release_thread(std::thread thread) override {
+  // Not recorded in calls (every run starts its helpers): how many calls
+  // came before each start is kept instead.
+  bool start_thread(std::function<void()> body) override {
+    if (on_thread_start)
+      on_thread_start();
     std::lock_guard<std::mutex> lock(mutex_);
-    released_.push_back(std::move(thread));
+    thread_starts.push_back(calls.size());
+    if (thread_starts.size() == failing_thread_start + 1)
+      return false;
+    released_.emplace_back(std::move(body));
+    return true;
   }
   void end_process(int status) override {
     record("end process " + std::to_string(status));
@@ -86,6 +102,14 @@ class FakeDriverPlatform : public DriverPlatform {
   std::map<std::string, std::string> environment;
   // Run when the process would end; a test lets blocked calls go here.
   std::function<void()> on_end_process;
+  // Run inside the calls, on the calling thread: a test blocks them here.
+  std::function<void()> on_co_initialize;
+  std::function<void()> on_co_uninitialize;
+  std::function<void()> on_thread_start;
+  // The start that fails (0-based; none by default).
+  std::size_t failing_thread_start = -1;
+  std::vector<std::size_t> thread_starts;  // calls made before each start
+  std::chrono::steady_clock::time_point stdout_at;
 
  private:
   std::vector<std::thread> released_;
@@ -107,6 +131,8 @@ class FakeOs : public OsPlatform {
   std::string read_registry_string(const std::string& key_path,
                                    const std::string& value_name,
                                    const std::string& default_value) override {
+    if (throws)
+      throw std::runtime_error("no registry");
     last_key = key_path;
     last_value = value_name;
     return product_name ? *product_name : default_value;
@@ -137,6 +163,7 @@ class FakeOs : public OsPlatform {
   std::uint16_t wow64_native_machine = 0;
   int wow64_lookups = 0;
   int wow64_calls = 0;
+  bool throws = false;  // the product name lookup throws
   std::string last_key;
   std::string last_value;
 };

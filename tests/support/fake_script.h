@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -26,7 +27,8 @@ class FakeScript {
   void fail(const std::string& call, HRESULT hr, std::optional<int> occurrence = std::nullopt) {
     rules_[call].push_back({Action::kFail, hr, occurrence});
   }
-  void raise(const std::string& call, std::optional<int> occurrence = std::nullopt,
+  void raise(const std::string& call,
+             std::optional<int> occurrence = std::nullopt,
              Action action = Action::kThrowComError) {
     rules_[call].push_back({action, E_FAIL, occurrence});
   }
@@ -38,8 +40,18 @@ class FakeScript {
   }
 
   // The index-th call overall (0-based) does not return until release_hang;
-  // for hang sweeps. Set before the run.
-  void hang_at(int index) { hang_indices_.push_back(index); }
+  // for hang sweeps. Set before the run. Holding the loader lock (a driver
+  // stuck while its library loads or unloads), it also blocks every later
+  // call, any of which may load a library, and every thread start.
+  void hang_at(int index, bool holds_loader_lock = false) {
+    hang_indices_.push_back(index);
+    holds_loader_lock_ = holds_loader_lock;
+  }
+  // A thread start: blocks while a blocked call holds the loader lock.
+  void on_thread_start() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    released_changed_.wait(lock, [this] { return !loader_locked_ || released_; });
+  }
   void release_hang() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -57,9 +69,19 @@ class FakeScript {
     std::unique_lock<std::mutex> lock(mutex_);
     const Logged logged = log(call);
     if (std::find(hang_indices_.begin(), hang_indices_.end(), logged.index) !=
-        hang_indices_.end())
+            hang_indices_.end() ||
+        loader_locked_) {
+      loader_locked_ = loader_locked_ || holds_loader_lock_;
       released_changed_.wait(lock, [this] { return released_; });
+    }
     return answer(call, logged, success);
+  }
+
+  // Logs a call that cannot fail (a release, say), which may come from a
+  // check given up while the spare makes calls of its own.
+  void note(const std::string& call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls.push_back(call);
   }
 
   int count(const std::string& call) const {
@@ -72,7 +94,9 @@ class FakeScript {
   // ones a fault can be injected at).
   std::vector<std::string> calls;
   std::vector<int> injection_points;
-  int live_objects = 0;
+  // Atomic: a check given up may wake and release its objects while the
+  // spare creates its own.
+  std::atomic<int> live_objects{0};
   // Told each call's index before the call answers, on the calling thread.
   std::function<void(int index)> before_call;
 
@@ -125,6 +149,8 @@ class FakeScript {
   HRESULT sweep_hr_ = E_FAIL;
   std::vector<int> hang_indices_;
   bool released_ = false;
+  bool holds_loader_lock_ = false;
+  bool loader_locked_ = false;  // a blocked call holds it
   mutable std::mutex mutex_;
   std::condition_variable released_changed_;
 };

@@ -24,8 +24,13 @@ struct CheckState {
 
 struct Baseline {
   std::array<CheckState, kChecks> final;
-  std::map<int, std::pair<int, CheckState>> at_call;  // call index -> (check, state)
+  std::map<int, std::pair<int, CheckState>> at_call;    // call index -> (check, state)
+  std::array<int, kChecks> first_call{-1, -1, -1, -1};  // each check's first call
 };
+
+const char* const kGuardNames[kChecks] = {
+    "check_hardware_decoder_capability", "check_supported_video_card",
+    "check_hardware_encoder_capability", "check_uvc11_camera_capability"};
 
 // Follows the default machine's checks through one unblocked run and notes,
 // at every platform call, what the running check had written and raised.
@@ -33,7 +38,11 @@ class Recorder {
  public:
   Baseline record() {
     ScriptedMachine machine;
-    machine.script.before_call = [&](int index) { baseline_.at_call[index] = {check_, now()}; };
+    machine.script.before_call = [&](int index) {
+      baseline_.at_call[index] = {check_, now()};
+      if (baseline_.first_call[check_] < 0)
+        baseline_.first_call[check_] = index;
+    };
     const CheckSet inner = machine.checks();
     CheckSet checks;
     checks.decoder = [&](ReportSection& s, bool& a) {
@@ -78,16 +87,31 @@ class Recorder {
   bool* second_ = nullptr;
 };
 
-// The report of a run whose call `index` never answered: every other check
-// as in the baseline, the stuck one with the lines and flags it had then.
-std::string expected_report(const Baseline& baseline, int index, const std::string& step) {
-  const auto& [stuck, then] = baseline.at_call.at(index);
-  std::array<CheckState, kChecks> checks = baseline.final;
-  checks[stuck] = then;
+CheckState given_up_at(const CheckState& state, const std::string& step) {
+  CheckState given_up = state;
   char line[512];
   std::snprintf(line, sizeof(line), texts::kNoAnswerFormat, step.c_str(),
                 static_cast<int>((kHangSweepLimit.count() + 999) / 1000));
-  checks[stuck].kept += "\t\t*** Error: " + std::string(line) + "\n";
+  given_up.kept += "\t\t*** Error: " + std::string(line) + "\n";
+  return given_up;
+}
+
+// The report of a run whose call `index` never answered: every other check
+// as in the baseline, the stuck one with the lines and flags it had then.
+// Holding the loader lock, the call also stops the check after it at its
+// first call, and the ones after that before they begin.
+std::string expected_report(const Baseline& baseline,
+                            const std::vector<MachineCall>& calls,
+                            const HangRun& run) {
+  const auto& [stuck, then] = baseline.at_call.at(run.call.index);
+  std::array<CheckState, kChecks> checks = baseline.final;
+  checks[stuck] = given_up_at(then, run.step);
+  for (int check = stuck + 1; run.holds_loader_lock && check < kChecks; ++check) {
+    const int first = baseline.first_call[check];
+    checks[check] = check == stuck + 1 ? given_up_at(baseline.at_call.at(first).second,
+                                                     innermost_guard(calls[first]))
+                                       : given_up_at(CheckState(), kGuardNames[check]);
+  }
   VerdictFlags flags;
   flags.decoder_available = checks[0].first;
   flags.encoder_available = checks[2].first;
@@ -102,12 +126,13 @@ std::string expected_report(const Baseline& baseline, int index, const std::stri
          "\n" + "Endpoint OS\n\t Windows 10 Pro\n";
 }
 
-HangRun run_blocked(const MachineCall& call) {
+HangRun run_blocked(const MachineCall& call, bool holds_loader_lock) {
   HangRun run;
   run.call = call;
+  run.holds_loader_lock = holds_loader_lock;
   run.step = innermost_guard(call);
   ScriptedMachine machine;
-  machine.script.hang_at(call.index);
+  machine.script.hang_at(call.index, holds_loader_lock);
   // Should the watchdog never end the run, the call is let go after a while,
   // so that the sweep fails instead of hanging.
   std::promise<void> returned;
@@ -115,6 +140,7 @@ HangRun run_blocked(const MachineCall& call) {
     if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
       machine.script.release_hang();
   });
+  const auto start = std::chrono::steady_clock::now();
   run.status = machine.run(kHangSweepLimit);
   returned.set_value();
   backstop.join();
@@ -122,25 +148,28 @@ HangRun run_blocked(const MachineCall& call) {
   run.report = machine.driver.out;
   run.driver_calls = machine.driver.calls;
   run.live_objects = machine.script.live_objects;
+  run.thread_starts = machine.driver.thread_starts;
+  run.to_report =
+      std::chrono::duration_cast<std::chrono::milliseconds>(machine.driver.stdout_at - start);
   return run;
 }
 
 std::vector<HangRun> sweep() {
   const std::vector<MachineCall> calls = machine_calls();
   const Baseline baseline = Recorder().record();
-  std::vector<HangRun> runs(calls.size());
+  std::vector<HangRun> runs(2 * calls.size());
   // The runs mostly wait for the limit, so several go at once.
   std::vector<std::future<void>> lanes;
   for (int lane = 0; lane < kParallelRuns; ++lane) {
     lanes.push_back(std::async(std::launch::async, [&, lane] {
-      for (std::size_t i = lane; i < calls.size(); i += kParallelRuns)
-        runs[i] = run_blocked(calls[i]);
+      for (std::size_t i = lane; i < runs.size(); i += kParallelRuns)
+        runs[i] = run_blocked(calls[i / 2], i % 2 == 1);
     }));
   }
   for (auto& lane : lanes)
     lane.get();
   for (HangRun& run : runs)
-    run.expected_report = expected_report(baseline, run.call.index, run.step);
+    run.expected_report = expected_report(baseline, calls, run);
   return runs;
 }
 

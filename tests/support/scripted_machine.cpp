@@ -116,6 +116,7 @@ void add_camera(ScriptedMachine& machine, CameraKind kind, int index) {
 ScriptedMachine::ScriptedMachine(MachineShape shape) {
   // The driver's thread stays blocked until the run has been ended for it.
   driver.on_end_process = [this] { script.release_hang(); };
+  driver.on_thread_start = [this] { script.on_thread_start(); };
   os.product_name = "Windows 10 Pro";
   for (int i = 0; i < shape.adapters; ++i)
     add_shape_adapter(*this, i);

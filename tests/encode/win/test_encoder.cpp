@@ -9,7 +9,12 @@
 //   CC_TEST_ENCODER_UNLOCK      "fail" refuses MF_TRANSFORM_ASYNC_UNLOCK
 //   CC_TEST_ENCODER_FAULT       "ActivateObject" or "SetOutputType:WxH": a real
 //                               access violation at that point
-//   CC_TEST_ENCODER_HANG        "SetOutputType:WxH": that call never returns
+//   CC_TEST_ENCODER_HANG        "SetOutputType:WxH": that call never returns;
+//                               "DLL_PROCESS_ATTACH" or "DLL_PROCESS_DETACH":
+//                               DllMain never returns from that notification,
+//                               waiting for an event nobody sets, with the
+//                               loader lock held (a driver that waits while
+//                               it loads or unloads)
 //   CC_TEST_ENCODER_LOG         a file that receives one line per call
 #include <windows.h>
 
@@ -423,4 +428,16 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** 
 
 extern "C" HRESULT WINAPI DllCanUnloadNow() {
   return g_objects == 0 ? S_OK : S_FALSE;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
+  const char* notification = reason == DLL_PROCESS_ATTACH   ? "DLL_PROCESS_ATTACH"
+                             : reason == DLL_PROCESS_DETACH ? "DLL_PROCESS_DETACH"
+                                                            : nullptr;
+  char wanted[32];
+  const DWORD length = GetEnvironmentVariableA("CC_TEST_ENCODER_HANG", wanted, sizeof wanted);
+  if (notification && length > 0 && length < sizeof wanted &&
+      std::strcmp(wanted, notification) == 0)
+    WaitForSingleObject(CreateEventA(nullptr, TRUE, FALSE, nullptr), INFINITE);
+  return TRUE;
 }
