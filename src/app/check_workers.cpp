@@ -160,6 +160,8 @@ void serve_as_spare(const std::shared_ptr<WatchedRun>& run) {
 
 // What the checks left: each check whose lane had COM had its turn; one that
 // has not finished by now is given up (named after itself if it never began).
+// So is each check handed to a spare that never got to begin: it had its
+// turn, and no COM failure or COM stall stands for it.
 CheckRun collect(WatchedRun& run) {
   std::array<Lane, kLaneCount> lanes;
   int spare_first;
@@ -175,7 +177,8 @@ CheckRun collect(WatchedRun& run) {
     const Lane& lane = lanes[index < spare_first ? kCallerLane : kSpareLane];
     if (FAILED(lane.com_result))
       outcome.com_failure = lane.com_result;
-    if (!lane.com_up)
+    const bool never_began = index >= spare_first && lane.stage == Stage::kWaiting;
+    if (!lane.com_up && !never_began)
       continue;
     CheckOutcome& check = outcome.checks[index];
     check.ran = true;

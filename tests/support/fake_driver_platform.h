@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -67,11 +68,23 @@ class FakeDriverPlatform : public DriverPlatform {
     thread_starts.push_back(calls.size());
     if (thread_starts.size() == failing_thread_start + 1)
       return false;
+    if (thread_starts.size() == held_thread_start + 1)
+      body = [this, body = std::move(body)] {
+        std::unique_lock<std::mutex> held(held_mutex_);
+        ended_changed_.wait(held, [this] { return ended_; });
+        held.unlock();
+        body();
+      };
     released_.emplace_back(std::move(body));
     return true;
   }
   void end_process(int status) override {
     record("end process " + std::to_string(status));
+    {
+      std::lock_guard<std::mutex> held(held_mutex_);
+      ended_ = true;
+    }
+    ended_changed_.notify_all();
     if (on_end_process)
       on_end_process();
   }
@@ -108,6 +121,8 @@ class FakeDriverPlatform : public DriverPlatform {
   std::function<void()> on_thread_start;
   // The start that fails (0-based; none by default).
   std::size_t failing_thread_start = -1;
+  // The start whose thread gets no time to run until the process ends.
+  std::size_t held_thread_start = -1;
   std::vector<std::size_t> thread_starts;  // calls made before each start
   std::chrono::steady_clock::time_point stdout_at;
 
@@ -124,6 +139,9 @@ class FakeDriverPlatform : public DriverPlatform {
   }
 
   std::mutex mutex_;
+  std::mutex held_mutex_;
+  std::condition_variable ended_changed_;
+  bool ended_ = false;
 };
 
 class FakeOs : public OsPlatform {
