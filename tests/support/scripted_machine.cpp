@@ -53,11 +53,11 @@ void add_adapter(ScriptedMachine& machine, const AdapterSpec& adapter) {
     machine.decoder.adapters.push_back({d3d_name, {kDxva2Mpeg2}, {kNv12Fourcc}, {}});
 }
 
-void add_encoder(ScriptedMachine& machine, const EncoderSpec& spec) {
+void add_encoder(ScriptedMachine& machine, const EncoderSpec& shape) {
   DeviceDescription encoder;
-  encoder.strings[kMftFriendlyName] = u16(spec.name);
-  encoder.strings[kMftVendorId] = u16(spec.vendor);
-  const unsigned max_width = spec.max_width;
+  encoder.strings[kMftFriendlyName] = u16(shape.name);
+  encoder.strings[kMftVendorId] = u16(shape.vendor);
+  const unsigned max_width = shape.max_width;
   encoder.transform.accept = [max_width](std::uint32_t, const AttributeValues& type,
                                          std::uint32_t) {
     auto size = type.uint64s.find(kFrameSize);
@@ -66,7 +66,7 @@ void add_encoder(ScriptedMachine& machine, const EncoderSpec& spec) {
   };
   encoder.codec.supported[kLowLatency] = S_OK;
   encoder.codec.supported[kMaxRefFrames] = S_FALSE;
-  if (spec.temporal_layers)
+  if (shape.temporal_layers)
     encoder.codec.supported[kTemporalLayers] = S_OK;
   encoder.codec.set_results[{kTemporalLayers, 2}] = S_OK;
   machine.media_foundation.encoders.push_back(encoder);
