@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,7 +68,7 @@ class FakeAdapterSource : public AdapterSource {
 
   ModuleHandle load_library() override { return ok("LoadLibraryW") ? &module_token_ : nullptr; }
   ProcAddress get_proc_address(ModuleHandle module, const char* name) override {
-    requested_procs.push_back(name);
+    record([&] { requested_procs.push_back(name); });
     expect_module(module);
     return ok("GetProcAddress") ? &reader_token_ : nullptr;
   }
@@ -101,7 +102,7 @@ class FakeAdapterSource : public AdapterSource {
                                    std::uint8_t* buffer,
                                    std::uint32_t size) override {
     if (reader != &reader_token_)
-      wrong_handles++;
+      record([&] { wrong_handles++; });
     note_buffer(buffer, size, kDriverVersionBytes);
     const FakeDisplayDevice& source = devices.at(device.dev_inst - 100);
     if (!ok("SetupDiGetDevicePropertyW") || !source.driver_version)
@@ -110,7 +111,7 @@ class FakeAdapterSource : public AdapterSource {
   }
   // Stands in for a single-byte code page: ASCII stays, the rest becomes '?'.
   int wide_char_to_multi_byte(const char16_t* text, char* out, int out_size) override {
-    conversion_sizes.push_back(out_size);
+    record([&] { conversion_sizes.push_back(out_size); });
     if (!ok("WideCharToMultiByte"))
       return 0;
     if (convert)
@@ -138,15 +139,23 @@ class FakeAdapterSource : public AdapterSource {
 
  private:
   bool ok(const char* call) { return SUCCEEDED(script_.on(call)); }
+  // The GPU details check and the encoding check both walk the adapters;
+  // after a stall, a check given up may wake while the other runs.
+  template <typename Record>
+  void record(Record what) {
+    std::lock_guard<std::mutex> lock(record_mutex_);
+    what();
+  }
   void expect_module(ModuleHandle module) {
     if (module != &module_token_)
-      wrong_handles++;
+      record([&] { wrong_handles++; });
   }
   void note_buffer(const std::uint8_t* buffer, std::uint32_t size, std::size_t agreed) {
-    if (std::any_of(buffer, buffer + size, [](std::uint8_t b) { return b != 0; }))
-      dirty_buffers++;
-    if (size != agreed)
-      wrong_sizes++;
+    const bool dirty = std::any_of(buffer, buffer + size, [](std::uint8_t b) { return b != 0; });
+    record([&] {
+      dirty_buffers += dirty ? 1 : 0;
+      wrong_sizes += size != agreed ? 1 : 0;
+    });
   }
   // Like the platform: a value that does not fit is refused, nothing written.
   static bool fill(const Bytes& value, std::uint8_t* buffer, std::uint32_t size) {
@@ -157,6 +166,7 @@ class FakeAdapterSource : public AdapterSource {
   }
 
   FakeScript& script_;
+  std::mutex record_mutex_;
   int module_token_ = 0;
   int reader_token_ = 0;
 };
