@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/attribute_string.h"
+#include "platform/seam_gate.h"
 #include "report/com_error.h"
 #include "report/report_texts.h"
 
@@ -106,13 +107,13 @@ class CodecValue {
 
   HRESULT set(CodecApi& codec, const GUID& property, std::uint32_t value) {
     if (value_.vt != Variant::kEmpty && value_.vt != Variant::kUi4) {
-      HRESULT hr = mf_.variant_clear(&value_);
+      HRESULT hr = gated(mf_).variant_clear(&value_);
       if (FAILED(hr))
         raise_com_error(hr);
     }
     value_.vt = Variant::kUi4;
     value_.ulVal = value;
-    return codec.set_value(property, &value_);
+    return gated(codec).set_value(property, &value_);
   }
 
  private:
@@ -130,7 +131,7 @@ bool set_either(CodecValue& value,
 }
 
 bool read_uint32(MediaType& type, const GUID& key, std::uint32_t* value) {
-  return SUCCEEDED(type.get_uint32(key, value));
+  return SUCCEEDED(gated(type).get_uint32(key, value));
 }
 
 bool has_uvc15_capabilities(MediaType& type) {
@@ -150,7 +151,7 @@ void request_output_types(ReportSection& section,
                           const OutputTypeCallback& callback) {
   for (std::uint32_t index = 0;; ++index) {
     std::unique_ptr<MediaType> type;
-    HRESULT hr = transform.get_output_available_type(stream, index, &type);
+    HRESULT hr = gated(transform).get_output_available_type(stream, index, &type);
     if (FAILED(hr)) {
       if (hr != kNoMoreTypes)
         append_error(section, "Couldn't get output type (output type index = %d, error = 0x%08X)!",
@@ -160,7 +161,7 @@ void request_output_types(ReportSection& section,
     if (!type)
       return;
     GUID major{};
-    hr = type->get_major_type(&major);
+    hr = gated(type).get_major_type(&major);
     if (FAILED(hr)) {
       append_error(section,
                    "Couldn't get major type from a MediaType object (output type index = %d, "
@@ -179,7 +180,7 @@ bool probe_uvc15(ReportSection& section, Activate& camera, MediaFoundation& mf) 
   bool plain_format = false;
   bool h264 = false;
   std::unique_ptr<Transform> transform;
-  HRESULT hr = camera.activate_transform(&transform);
+  HRESULT hr = gated(camera).activate_transform(&transform);
   if (FAILED(hr) || !transform) {
     append_error(section, "Failed to activate IMFTransform interface (error = 0x%08X)!", hex(hr));
   } else {
@@ -188,7 +189,7 @@ bool probe_uvc15(ReportSection& section, Activate& camera, MediaFoundation& mf) 
       classify_output_type(section, t, type, stream, plain_format, h264);
     });
   }
-  camera.detach_object();
+  gated(camera).detach_object();
   return plain_format && h264;
 }
 
@@ -276,7 +277,7 @@ UsbIds parse_usb_ids(const std::string& symbolic_link) {
 
 bool probe_camera_codec_api(ReportSection& section, Activate& camera, MediaFoundation& mf) {
   std::unique_ptr<CodecApi> codec;
-  HRESULT hr = camera.activate_codec_api(&codec);
+  HRESULT hr = gated(camera).activate_codec_api(&codec);
   if (FAILED(hr) || !codec) {
     if (hr != E_NOINTERFACE)
       append_info(section, "Failed to activate ICodecAPI interface, error = %s",
@@ -304,7 +305,7 @@ void for_each_video_output_type(ReportSection& section,
                                 OutputTypeCallback callback) {
   std::uint32_t inputs = 0;
   std::uint32_t outputs = 0;
-  HRESULT hr = transform.get_stream_count(&inputs, &outputs);
+  HRESULT hr = gated(transform).get_stream_count(&inputs, &outputs);
   if (FAILED(hr)) {
     append_error(section, "Couldn't get stream count (error = 0x%08X)", hex(hr));
     return;
@@ -320,7 +321,7 @@ void classify_output_type(ReportSection& section,
                           bool& plain_format,
                           bool& h264) {
   GUID subtype{};
-  HRESULT hr = type.get_guid(kSubtype, &subtype);
+  HRESULT hr = gated(type).get_guid(kSubtype, &subtype);
   if (FAILED(hr)) {
     append_error(section, "Couldn't get video format type (error = 0x%08X)!", hex(hr));
     return;
@@ -342,18 +343,18 @@ bool test_h264_output_type(ReportSection& section,
                            std::uint32_t stream) {
   if (!has_uvc15_capabilities(type))
     return false;
-  if (FAILED(type.set_uint32(kSupportedSliceModes, 0))) {
+  if (FAILED(gated(type).set_uint32(kSupportedSliceModes, 0))) {
     append_error(section, "Couldn't set MF_MT_H264_SUPPORTED_SLICE_MODES attribute to 0!");
     return false;
   }
-  if (FAILED(transform.set_output_type(stream, type, kSetTypeTestOnly)))
+  if (FAILED(gated(transform).set_output_type(stream, type, kSetTypeTestOnly)))
     return false;
-  if (FAILED(type.set_uint32(kInterlaceMode, kInterlaceProgressive))) {
+  if (FAILED(gated(type).set_uint32(kInterlaceMode, kInterlaceProgressive))) {
     append_error(section,
                  "Couldn't set MF_MT_INTERLACE_MODE attribute to MFVideoInterlace_Progressive!");
     return false;
   }
-  return SUCCEEDED(transform.set_output_type(stream, type, kSetTypeTestOnly));
+  return SUCCEEDED(gated(transform).set_output_type(stream, type, kSetTypeTestOnly));
 }
 
 void check_uvc11_camera_capability(ReportSection& section,
@@ -362,9 +363,9 @@ void check_uvc11_camera_capability(ReportSection& section,
                                    MediaFoundation& mf,
                                    DirectShow& directshow) {
   std::unique_ptr<Attributes> attributes;
-  if (FAILED(mf.create_attributes(1, &attributes)) || !attributes)
+  if (FAILED(gated(mf).create_attributes(1, &attributes)) || !attributes)
     return;
-  HRESULT hr = attributes->set_guid(kSourceType, kSourceTypeVidcap);
+  HRESULT hr = gated(attributes).set_guid(kSourceType, kSourceTypeVidcap);
   if (FAILED(hr)) {
     append_error(section,
                  "Couldn't set MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_GUID atribute value "
@@ -372,7 +373,7 @@ void check_uvc11_camera_capability(ReportSection& section,
                  hex(hr));
     return;
   }
-  hr = attributes->set_guid(kVidcapCategory, kVideoInputDeviceCategory);
+  hr = gated(attributes).set_guid(kVidcapCategory, kVideoInputDeviceCategory);
   if (FAILED(hr)) {
     append_error(section,
                  "Couldn't set CLSID_VideoInputDeviceCategory atribute value (error = 0x%08X)!",
@@ -380,7 +381,7 @@ void check_uvc11_camera_capability(ReportSection& section,
     return;
   }
   ActivateList cameras;
-  hr = mf.enum_device_sources(*attributes, &cameras);
+  hr = gated(mf).enum_device_sources(*attributes, &cameras);
   if (FAILED(hr)) {
     append_error(section, "Couldn't enumerate device sources (error = 0x%08X)!", hex(hr));
     return;

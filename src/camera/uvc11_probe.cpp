@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "camera/camera_check.h"
+#include "platform/seam_gate.h"
 
 namespace cc {
 namespace {
@@ -54,14 +55,15 @@ bool node_has_h264_unit(ReportSection& section, KsControl& control, std::uint32_
   // A size query answers with a failure meaning "more data" and the needed
   // size, so only the byte count tells anything here.
   std::uint32_t size = 0;
-  control.ks_property(request.data(), kRequestSize, nullptr, 0, &size);
+  gated(control).ks_property(request.data(), kRequestSize, nullptr, 0, &size);
   if (size == 0) {
     append_error(section, "KsProperty is empty!");
     return false;
   }
   std::vector<std::uint8_t> buffer(size, 0);
   std::uint32_t returned = 0;
-  HRESULT hr = control.ks_property(request.data(), kRequestSize, buffer.data(), size, &returned);
+  HRESULT hr =
+      gated(control).ks_property(request.data(), kRequestSize, buffer.data(), size, &returned);
   if (FAILED(hr)) {
     append_error(section, "Calling KsProperty on node failed (error = 0x%08X)!", hex(hr));
     return false;
@@ -78,7 +80,7 @@ bool node_has_h264_unit(ReportSection& section, KsControl& control, std::uint32_
 
 bool node_matches(ReportSection& section, KsTopologyInfo& topology, std::uint32_t node) {
   GUID type{};
-  HRESULT hr = topology.get_node_type(node, &type);
+  HRESULT hr = gated(topology).get_node_type(node, &type);
   if (FAILED(hr)) {
     append_error(section, "Cannot get the node type (error = 0x%08X)!", hex(hr));
     return false;
@@ -86,7 +88,7 @@ bool node_matches(ReportSection& section, KsTopologyInfo& topology, std::uint32_
   if (!same_guid(type, kDevSpecificNode))
     return false;
   std::unique_ptr<KsControl> control;
-  hr = topology.create_node_instance(node, &control);
+  hr = gated(topology).create_node_instance(node, &control);
   if (FAILED(hr) || !control) {
     append_error(section, "Could not create the IKsControl (error = 0x%08X)!", hex(hr));
     return false;
@@ -97,13 +99,13 @@ bool node_matches(ReportSection& section, KsTopologyInfo& topology, std::uint32_
 // True when one of the filter's extension-unit nodes has the H.264 unit.
 bool device_matches(ReportSection& section, Moniker& moniker) {
   std::unique_ptr<BaseFilter> filter;
-  HRESULT hr = moniker.bind_to_filter(&filter);
+  HRESULT hr = gated(moniker).bind_to_filter(&filter);
   if (hr != S_OK || !filter) {
     append_error(section, "Could not BindToObject (error = 0x%08X)!", hex(hr));
     return false;
   }
   std::unique_ptr<KsTopologyInfo> topology;
-  hr = filter->query_topology_info(&topology);
+  hr = gated(filter).query_topology_info(&topology);
   if (hr != S_OK || !topology) {
     append_error(section,
                  "Could not get the IKsTopologyInfo interface from the camera (error = 0x%08X)!",
@@ -111,7 +113,7 @@ bool device_matches(ReportSection& section, Moniker& moniker) {
     return false;
   }
   std::uint32_t count = 0;
-  hr = topology->get_num_nodes(&count);
+  hr = gated(topology).get_num_nodes(&count);
   if (hr != S_OK) {
     append_error(section, "Cannot get the number of IKsTopology nodes (error = 0x%08X)!", hex(hr));
     return false;
@@ -125,7 +127,7 @@ bool device_matches(ReportSection& section, Moniker& moniker) {
 
 std::string device_path(Moniker& moniker) {
   std::optional<std::string> path;
-  if (FAILED(moniker.read_device_path(&path)) || !path)
+  if (FAILED(gated(moniker).read_device_path(&path)) || !path)
     return std::string();
   return *path;
 }
@@ -137,14 +139,14 @@ void probe_uvc11_extension_unit(ReportSection& section,
                                 bool& flag,
                                 DirectShow& directshow) {
   std::unique_ptr<DeviceEnumerator> devices;
-  HRESULT hr = directshow.create_system_device_enum(&devices);
+  HRESULT hr = gated(directshow).create_system_device_enum(&devices);
   if (FAILED(hr) || !devices) {
     append_error(section, "Failed to CoCreateInstance CLSID_SystemDeviceEnum (error = 0x%08X)!",
                  hex(hr));
     return;
   }
   std::unique_ptr<MonikerEnumerator> monikers;
-  hr = devices->create_video_input_enumerator(&monikers);
+  hr = gated(devices).create_video_input_enumerator(&monikers);
   if (hr != S_OK || !monikers) {
     append_error(section,
                  "Failed to CreateClassEnumerator of CLSID_VideoInputDeviceCategory class "
@@ -154,7 +156,7 @@ void probe_uvc11_extension_unit(ReportSection& section,
   }
   for (;;) {
     std::unique_ptr<Moniker> moniker;
-    if (monikers->next(&moniker) != S_OK || !moniker)
+    if (gated(monikers).next(&moniker) != S_OK || !moniker)
       return;
     // Exact, case-sensitive: the same device seen through both APIs.
     if (device_path(*moniker) != symbolic_link)

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/seam_gate.h"
 #include "report/com_error.h"
 #include "report/report_texts.h"
 
@@ -53,7 +54,7 @@ DeviceParameters device_parameters(std::uint32_t adapter) {
 
 std::string adapter_name(ReportSection& section, Direct3D& d3d, std::uint32_t adapter) {
   std::string description;
-  const HRESULT hr = d3d.get_adapter_identifier(adapter, 0, &description);
+  const HRESULT hr = gated(d3d).get_adapter_identifier(adapter, 0, &description);
   if (SUCCEEDED(hr))
     return description;
   // Ended like every other line, so the result line does not run on after it.
@@ -66,7 +67,8 @@ bool raw_configuration_found(ReportSection& section, DecoderService& service, co
   VideoDescription description;
   description.format = kNv12;
   std::vector<DecoderConfiguration> configurations;
-  const HRESULT hr = service.get_decoder_configurations(profile, description, &configurations);
+  const HRESULT hr =
+      gated(service).get_decoder_configurations(profile, description, &configurations);
   if (FAILED(hr)) {
     append_error(section, "Couldn't get decoder configurations (code = 0x%08X, message = %s)!",
                  hex(hr), hresult_message(hr).c_str());
@@ -84,7 +86,7 @@ const char* probe_profiles(ReportSection& section,
                            DecoderService& service,
                            bool& decoder_available) {
   std::vector<GUID> profiles;
-  const HRESULT hr = service.get_decoder_device_guids(&profiles);
+  const HRESULT hr = gated(service).get_decoder_device_guids(&profiles);
   if (FAILED(hr)) {
     profiles.clear();  // whatever a failing call handed back is not a profile list
     // Drivers without any DXVA2 profile answer E_FAIL; that is a finding, not an error.
@@ -111,14 +113,14 @@ void probe_adapter(ReportSection& section,
                    bool& decoder_available) {
   const std::string name = adapter_name(section, d3d, adapter);
   std::unique_ptr<Direct3DDevice> device;
-  HRESULT hr = d3d.create_device(device_parameters(adapter), &device);
+  HRESULT hr = gated(d3d).create_device(device_parameters(adapter), &device);
   hr = created(hr, device);
   if (FAILED(hr)) {
     append_error(section, "Couldn't create Direct3D device (error = 0x%08X)!", hex(hr));
     return;
   }
   std::unique_ptr<DecoderService> service;
-  hr = platform.create_video_decoder_service(*device, &service);
+  hr = gated(platform).create_video_decoder_service(*device, &service);
   hr = created(hr, service);
   if (FAILED(hr)) {
     append_error(section, "Couldn't create VideoDecoderService (error = 0x%08X)!", hex(hr));
@@ -135,7 +137,7 @@ bool find_decoder_configuration(ReportSection& section,
                                 DecoderService& service,
                                 const GUID& profile) {
   std::vector<std::uint32_t> formats;
-  const HRESULT hr = service.get_decoder_render_targets(profile, &formats);
+  const HRESULT hr = gated(service).get_decoder_render_targets(profile, &formats);
   if (FAILED(hr)) {
     append_error(section, "Couldn't get decoder renderer targets (code = 0x%08X, message = %s)!",
                  hex(hr), hresult_message(hr).c_str());
@@ -154,12 +156,12 @@ void check_hardware_decoder_capability(ReportSection& section,
                                        DecoderPlatform& platform) {
   decoder_available = false;
   std::unique_ptr<Direct3D> d3d;
-  const HRESULT hr = created(platform.create_direct3d(kSdkVersion, &d3d), d3d);
+  const HRESULT hr = created(gated(platform).create_direct3d(kSdkVersion, &d3d), d3d);
   if (FAILED(hr)) {
     append_error(section, "Couldn't create Direct3D object (error = 0x%08X)!", hex(hr));
     return;
   }
-  const std::uint32_t count = d3d->get_adapter_count();
+  const std::uint32_t count = gated(d3d).get_adapter_count();
   for (std::uint32_t adapter = 0; adapter < count; ++adapter)
     probe_adapter(section, platform, *d3d, adapter, decoder_available);
 }

@@ -3,6 +3,7 @@
 #include "platform/attribute_string.h"
 #include "encode/encoder_constants.h"
 #include "encode/encoder_probes.h"
+#include "platform/seam_gate.h"
 #include "report/com_error.h"
 #include "report/report_texts.h"
 
@@ -80,7 +81,7 @@ void check_encoder(ReportSection& section,
               [&] { write_encoder_line(section, encoder, mf, name, match, verdicts); });
   run_guarded(section, texts::kFeatureProbeStep,
               [&] { check_codec_capabilities(section, &encoder, mf); });
-  encoder.shutdown_object();
+  gated(encoder).shutdown_object();
 }
 
 }  // namespace
@@ -118,7 +119,7 @@ void check_hardware_encoder_capability(ReportSection& section,
   // Each encoder is released when its turn ends, and the ones not yet
   // examined are released with the list if an attribute read raises.
   ActivateList encoders;
-  const HRESULT hr = mf.enum_hardware_h264_encoders(&encoders);
+  const HRESULT hr = gated(mf).enum_hardware_h264_encoders(&encoders);
   if (FAILED(hr)) {
     append_error(section, "Failed to enumerate hardware encoders, error = %s",
                  hresult_message(hr).c_str());

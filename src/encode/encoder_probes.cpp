@@ -4,6 +4,7 @@
 #include <string>
 
 #include "encode/encoder_constants.h"
+#include "platform/seam_gate.h"
 #include "report/com_error.h"
 #include "report/report_texts.h"
 
@@ -47,35 +48,35 @@ HRESULT require_object(HRESULT hr, bool present) {
 bool set_up_transform(MediaTypeProbe& probe, Activate& encoder) {
   probe.status = E_UNEXPECTED;
   run_step(probe, "ActivateObject", [&] {
-    HRESULT hr = encoder.activate_transform(&probe.transform);
+    HRESULT hr = gated(encoder).activate_transform(&probe.transform);
     probe.status = require_object(hr, probe.transform != nullptr);
   });
   if (FAILED(probe.status))
     return false;
   probe.status = E_UNEXPECTED;
   run_step(probe, "GetAttributes", [&] {
-    HRESULT hr = probe.transform->get_attributes(&probe.attributes);
+    HRESULT hr = gated(probe.transform).get_attributes(&probe.attributes);
     probe.status = require_object(hr, probe.attributes != nullptr);
   });
   if (FAILED(probe.status))
     return false;
   run_step(probe, "SetUINT32",
-           [&] { probe.status = probe.attributes->set_uint32(kTransformAsyncUnlock, 1); });
+           [&] { probe.status = gated(probe.attributes).set_uint32(kTransformAsyncUnlock, 1); });
   if (FAILED(probe.status))
     return false;
   run_step(probe, "GetStreamCount", [&] {
     std::uint32_t inputs = 0;
     std::uint32_t outputs = 0;
-    probe.status = probe.transform->get_stream_count(&inputs, &outputs);
+    probe.status = gated(probe.transform).get_stream_count(&inputs, &outputs);
   });
   return SUCCEEDED(probe.status);
 }
 
 void try_frame_size(MediaTypeProbe& probe, MediaType& type, const FrameSize& size) {
   const std::uint64_t packed = (static_cast<std::uint64_t>(size.width) << 32) | size.height;
-  if (FAILED(type.set_uint64(kMtFrameSize, packed)))
+  if (FAILED(gated(type).set_uint64(kMtFrameSize, packed)))
     return;
-  if (FAILED(probe.transform->set_output_type(0, type, 0)))
+  if (FAILED(gated(probe.transform).set_output_type(0, type, 0)))
     return;
   if (!probe.accepted.empty())
     probe.accepted += ", ";
@@ -85,16 +86,16 @@ void try_frame_size(MediaTypeProbe& probe, MediaType& type, const FrameSize& siz
 // A refused size is a finding, so nothing in the loop touches the status.
 void probe_frame_sizes(MediaTypeProbe& probe) {
   std::unique_ptr<MediaType> type;
-  HRESULT hr = probe.mf.create_media_type(&type);
+  HRESULT hr = gated(probe.mf).create_media_type(&type);
   probe.status = require_object(hr, type != nullptr);
   if (FAILED(probe.status))
     return;
   run_step(probe, "SetGUID with MFMediaType_Video",
-           [&] { probe.status = type->set_guid(kMtMajorType, kMediaTypeVideo); });
+           [&] { probe.status = gated(type).set_guid(kMtMajorType, kMediaTypeVideo); });
   if (FAILED(probe.status))
     return;
   run_step(probe, "SetGUID with MFVideoFormat_H264",
-           [&] { probe.status = type->set_guid(kMtSubtype, kVideoFormatH264); });
+           [&] { probe.status = gated(type).set_guid(kMtSubtype, kVideoFormatH264); });
   if (FAILED(probe.status))
     return;
   for (const FrameSize& size : kFrameSizes)
@@ -117,7 +118,7 @@ const FeatureProbe kFeatureProbes[] = {
 void probe_features(ReportSection& section, CodecApi& codec, MediaFoundation& mf) {
   bool layers_supported = false;
   for (const FeatureProbe& probe : kFeatureProbes) {
-    const bool supported = SUCCEEDED(codec.is_supported(probe.property));
+    const bool supported = SUCCEEDED(gated(codec).is_supported(probe.property));
     if (!supported)
       append_info(section, "%s", probe.missing);
     layers_supported = supported;  // the last row is the temporal layer count
@@ -127,9 +128,9 @@ void probe_features(ReportSection& section, CodecApi& codec, MediaFoundation& mf
   Variant value;
   value.vt = Variant::kUi4;
   value.ulVal = 2;
-  if (FAILED(codec.set_value(kCodecTemporalLayerCount, &value)))
+  if (FAILED(gated(codec).set_value(kCodecTemporalLayerCount, &value)))
     append_info(section, "%s", texts::kLayersNotConfigurable);
-  mf.variant_clear(&value);
+  gated(mf).variant_clear(&value);
 }
 
 }  // namespace
@@ -145,7 +146,7 @@ bool check_encoder_io_media_types(ReportSection& section, Activate* encoder, Med
                  hresult_message(probe.status).c_str());
   }
   if (encoder)
-    encoder->detach_object();
+    gated(*encoder).detach_object();
   return probe.result;
 }
 
@@ -153,9 +154,9 @@ void check_codec_capabilities(ReportSection& section, Activate* encoder, MediaFo
   if (!encoder)
     return;
   std::unique_ptr<CodecApi> codec;
-  if (SUCCEEDED(encoder->activate_codec_api(&codec)) && codec)
+  if (SUCCEEDED(gated(*encoder).activate_codec_api(&codec)) && codec)
     probe_features(section, *codec, mf);
-  encoder->detach_object();
+  gated(*encoder).detach_object();
 }
 
 }  // namespace cc

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/seam_gate.h"
+
 namespace cc {
 namespace {
 
@@ -28,8 +30,8 @@ std::string registry_property(AdapterSource& source,
                               DeviceInfoData& device,
                               std::uint32_t property) {
   std::array<std::uint8_t, kRegistryPropertyBytes> buffer{};
-  source.get_device_registry_property(set, device, property, buffer.data(),
-                                      static_cast<std::uint32_t>(buffer.size()));
+  gated(source).get_device_registry_property(set, device, property, buffer.data(),
+                                             static_cast<std::uint32_t>(buffer.size()));
   const auto end = std::find(buffer.begin(), buffer.end(), 0);
   return std::string(buffer.begin(), end);
 }
@@ -39,8 +41,8 @@ std::u16string driver_version_text(AdapterSource& source,
                                    DeviceInfoSet& set,
                                    DeviceInfoData& device) {
   std::array<std::uint8_t, kDriverVersionBytes> buffer{};
-  source.get_driver_version_property(reader, set, device, buffer.data(),
-                                     static_cast<std::uint32_t>(buffer.size()));
+  gated(source).get_driver_version_property(reader, set, device, buffer.data(),
+                                            static_cast<std::uint32_t>(buffer.size()));
   std::u16string text;
   for (std::size_t i = 0; i + 1 < buffer.size(); i += 2) {
     const char16_t unit = static_cast<char16_t>(buffer[i] | (buffer[i + 1] << 8));
@@ -56,7 +58,7 @@ std::u16string driver_version_text(AdapterSource& source,
 std::string to_thread_ansi(AdapterSource& source, const std::u16string& text) {
   std::vector<char> out(2 * (text.size() + 1), '\0');
   const int written =
-      source.wide_char_to_multi_byte(text.c_str(), out.data(), static_cast<int>(out.size()));
+      gated(source).wide_char_to_multi_byte(text.c_str(), out.data(), static_cast<int>(out.size()));
   if (written <= 0)
     return std::string();
   const auto end = std::find(out.begin(), out.end(), '\0');
@@ -89,23 +91,23 @@ std::string hardware_id_field(const std::string& hardware_id, const char* marker
 }
 
 CheckResult enumerate_video_cards(AdapterSource& source, const VideoCardCallback& callback) {
-  const ModuleHandle module = source.load_library();
+  const ModuleHandle module = gated(source).load_library();
   if (!module)
     return {false, "Can't load SetupAPI.dll"};
   LibraryGuard library(source, module);
 
-  const ProcAddress reader = source.get_proc_address(module, "SetupDiGetDevicePropertyW");
+  const ProcAddress reader = gated(source).get_proc_address(module, "SetupDiGetDevicePropertyW");
   if (!reader)
     return {false, "Can't get address \"SetupDiGetDevicePropertyW\""};
 
   // Declared after the guard, so the set is destroyed before the library goes.
-  const std::unique_ptr<DeviceInfoSet> set = source.get_class_devs(module);
+  const std::unique_ptr<DeviceInfoSet> set = gated(source).get_class_devs(module);
   if (!set)
     return {false, "Can't retrieve Device Info"};
 
   for (std::uint32_t index = 0;; ++index) {
     DeviceInfoData device;
-    if (!source.enum_device_info(*set, index, &device))
+    if (!gated(source).enum_device_info(*set, index, &device))
       break;
     callback(read_card(source, reader, *set, device));
   }

@@ -41,9 +41,7 @@ FaultGuard* set_fault_guard(FaultGuard* guard) {
 void run_guarded(ReportSection& section,
                  const std::string& name,
                  const std::function<void()>& operation) {
-  CheckWatch* const watch = thread_check_watch();
-  if (watch && watch->given_up())
-    throw CheckGivenUp{};  // the check goes no further, and makes no more calls
+  stop_if_given_up();  // the check goes no further, and makes no more calls
   const WatchedStep step(name);
   try {
     if (g_fault_guard)

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <type_traits>
 
+#include "platform/seam_gate.h"
+
 #if defined(__MINGW32__) && !defined(__clang__)
 #define CC_PRINTF_FORMAT(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
 #elif defined(__GNUC__)
@@ -20,11 +22,6 @@
 #endif
 
 namespace cc {
-
-// Thrown into a check that was given up, at its next write or guarded step,
-// so that it goes no further: no guard turns it into a line, and nothing it
-// would still do reaches the report or the hardware.
-struct CheckGivenUp {};
 
 // Lets a watchdog on another thread follow a section that a check writes
 // (report/watchdog.h). Each write into a watched section is made under the

@@ -9,6 +9,7 @@ thread_local CheckWatch* t_check_watch = nullptr;
 
 void set_thread_check_watch(CheckWatch* watch) {
   t_check_watch = watch;
+  set_thread_seam_gate(watch);
 }
 
 CheckWatch* thread_check_watch() {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/seam_gate.h"
 #include "report/report_section.h"
 
 namespace cc {
@@ -30,7 +31,7 @@ struct GivenUp {
 // One check's section, flags and progress, shared by the thread that runs the
 // check and the watchdog. Writes into the section and the progress calls are
 // made under one mutex; nothing in it blocks while holding it.
-class CheckWatch final : public SectionWatch {
+class CheckWatch final : public SectionWatch, public SeamGate {
  public:
   CheckWatch() { section_.watch_by(this); }
   CheckWatch(const CheckWatch&) = delete;
@@ -51,7 +52,7 @@ class CheckWatch final : public SectionWatch {
   // which case its thread must leave the remaining checks alone.
   bool finish();
   // True once the watchdog gave the check up (possibly before it started).
-  bool given_up();
+  bool given_up() override;
 
   // --- The watchdog's thread.
   // The progress so far, or nullopt once the check has finished.
@@ -76,7 +77,8 @@ class CheckWatch final : public SectionWatch {
 };
 
 // The watch of the check that runs on the calling thread (nullptr: none);
-// run_guarded reports its steps to it.
+// run_guarded reports its steps to it, and it gates the thread's platform
+// calls.
 void set_thread_check_watch(CheckWatch* watch);
 CheckWatch* thread_check_watch();
 

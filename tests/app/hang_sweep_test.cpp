@@ -44,6 +44,11 @@ TEST(HangSweepTest, EveryCallNeverAnsweringCostsOnlyTheLinesOfWhatItStops) {
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "CoUninitialize"),
               spare && !run.holds_loader_lock ? 1 : 0)
         << what;
+    // Woken once the run was over, the stuck check and any check stopped with
+    // it release what they hold (FreeLibrary too), and make no other call.
+    std::vector<std::string> woken = run.calls_after_release;
+    woken.erase(std::remove(woken.begin(), woken.end(), "FreeLibrary"), woken.end());
+    EXPECT_EQ(woken, std::vector<std::string>()) << what;
     EXPECT_EQ(run.live_objects, 0) << what;
     // However many checks it stops, the report comes by twice the limit (and
     // one look, with room for a busy machine).

@@ -67,6 +67,8 @@ class FakeScript {
       return answer(call, log(call), success);
     // Only a script with blocking calls has calls from several threads.
     std::unique_lock<std::mutex> lock(mutex_);
+    if (released_)
+      calls_after_release.push_back(call);  // only a thread that woke can make these
     const Logged logged = log(call);
     if (std::find(hang_indices_.begin(), hang_indices_.end(), logged.index) !=
             hang_indices_.end() ||
@@ -94,6 +96,8 @@ class FakeScript {
   // ones a fault can be injected at).
   std::vector<std::string> calls;
   std::vector<int> injection_points;
+  // The calls through on() that began after release_hang.
+  std::vector<std::string> calls_after_release;
   // Atomic: a check given up may wake and release its objects while the
   // spare creates its own.
   std::atomic<int> live_objects{0};

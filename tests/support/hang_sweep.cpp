@@ -148,6 +148,7 @@ HangRun run_blocked(const MachineCall& call, bool holds_loader_lock) {
   run.report = machine.driver.out;
   run.driver_calls = machine.driver.calls;
   run.live_objects = machine.script.live_objects;
+  run.calls_after_release = machine.script.calls_after_release;
   run.thread_starts = machine.driver.thread_starts;
   run.to_report =
       std::chrono::duration_cast<std::chrono::milliseconds>(machine.driver.stdout_at - start);

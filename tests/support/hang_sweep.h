@@ -26,6 +26,7 @@ struct HangRun {
   std::string report;                     // standard output
   std::string expected_report;            // see expected_hang_report
   std::vector<std::string> driver_calls;  // once every thread has ended
+  std::vector<std::string> calls_after_release;  // platform calls made after it was let go
   int live_objects = -1;                  // platform objects alive then
   std::vector<std::size_t> thread_starts;  // driver calls made before each start
   std::chrono::milliseconds to_report{-1};  // from the run's start to the report
