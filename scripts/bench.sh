@@ -5,6 +5,8 @@
 #  2. the x64 executable under headless Wine with a warm wineserver, against
 #     a trivial executable (process start) and bench_probes_only (the same
 #     platform calls, no report): median wall time over RUNS runs (default 21).
+#     The floor also runs without its two helper threads, which tells what
+#     starting them costs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${RUNS:-21}
@@ -25,14 +27,16 @@ unset DISPLAY
 wine_prefix_new
 cp "$CC_EXE" "$root/build/x64/bench/bench_probes_only.exe" "$root/build/x64/bench/bench_trivial.exe" "$CC_WORK/"
 
-# The three programs take turns, so that load from elsewhere hits them alike.
-programs=(bench_trivial.exe bench_probes_only.exe CapabilityChecker.exe)
+# The programs take turns, so that load from elsewhere hits them alike.
+programs=(bench_trivial.exe bench_probes_only.exe "bench_probes_only.exe --without-helpers"
+  CapabilityChecker.exe)
 declare -A samples
-for program in "${programs[@]}"; do wine_run warmup "$CC_WORK/$program"; done
+# Unquoted on purpose: a program may carry its argument.
+for program in "${programs[@]}"; do wine_run warmup $CC_WORK/$program; done
 for _ in $(seq "$runs"); do
   for program in "${programs[@]}"; do
     start=$(date +%s%N)
-    wine_run timed "$CC_WORK/$program"
+    wine_run timed $CC_WORK/$program
     end=$(date +%s%N)
     samples[$program]+="$(( (end - start) / 1000 )) "
   done
@@ -43,7 +47,11 @@ median_ms() {
 }
 trivial=$(median_ms bench_trivial.exe)
 probes=$(median_ms bench_probes_only.exe)
+bare=$(median_ms "bench_probes_only.exe --without-helpers")
 checker=$(median_ms CapabilityChecker.exe)
-echo "median wall time over $runs runs (ms): trivial $trivial, probes-only $probes, checker $checker"
-awk -v t="$trivial" -v p="$probes" -v c="$checker" 'BEGIN {
-  printf "checker / trivial = %.2f, checker / probes-only = %.2f\n", c / t, c / p }'
+echo "median wall time over $runs runs (ms): trivial $trivial, probes-only $probes" \
+  "(without the helper threads $bare), checker $checker"
+awk -v t="$trivial" -v p="$probes" -v b="$bare" -v c="$checker" 'BEGIN {
+  printf "checker / trivial = %.2f, checker / probes-only = %.2f\n", c / t, c / p
+  printf "starting the two helper threads: %.1f ms (probes-only with / without = %.2f)\n",
+    p - b, p / b }'
