@@ -46,8 +46,7 @@ bool CheckWatch::finish() {
 }
 
 bool CheckWatch::given_up() {
-  std::lock_guard<std::mutex> lock(mutex);
-  return !open;
+  return given_up_.load(std::memory_order_acquire);
 }
 
 std::optional<std::uint64_t> CheckWatch::progress() {
@@ -62,6 +61,7 @@ std::optional<GivenUp> CheckWatch::give_up(std::optional<std::uint64_t> seen) {
   if (finished_ || !open || (seen && progress_ != *seen))
     return std::nullopt;
   open = false;
+  given_up_.store(true, std::memory_order_release);
   GivenUp given_up;
   // The step's name lives while the step runs, and it cannot finish while
   // the mutex is held here.

@@ -5,6 +5,7 @@
 // count, and nothing it does afterwards reaches the report.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -74,6 +75,9 @@ class CheckWatch final : public SectionWatch, public SeamGate {
   bool finished_ = false;
   std::vector<const std::string*> steps_;
   WatchedFlags published_;
+  // Mirrors !open for the gate before each platform call, which must not
+  // cost a lock.
+  std::atomic<bool> given_up_{false};
 };
 
 // The watch of the check that runs on the calling thread (nullptr: none);
