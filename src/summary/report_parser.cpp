@@ -371,9 +371,11 @@ Pass parse_lines(string_view bytes, std::size_t start, Endpoint& endpoint) {
   parser.finish();
   // What follows is the pause prompt, or more runs appended with ">>".
   const string_view rest = bytes.substr(pos);
-  const std::string marker = std::string("\n") + texts::kBanner;
-  const std::size_t next = starts_with(rest, texts::kBanner) ? 0 : rest.find(marker);
-  return {true, next == string_view::npos ? next : pos + next + (next == 0 ? 0 : 1)};
+  if (starts_with(rest, texts::kBanner))
+    return {true, pos};
+  // The banner after a line end, empty lines included.
+  const std::size_t marker = rest.find(std::string("\n") + texts::kBanner);
+  return {true, marker == string_view::npos ? marker : pos + marker + 1};
 }
 
 void append_utf8(std::string& out, std::uint32_t c) {

@@ -180,6 +180,8 @@ TEST(ReportParserTest, AppendedRunsTheLastCompleteOneCounts) {
   } cases[] = {
       {"two runs", first + second, "Windows 10 Pro", 1},
       {"two runs with prompts", first + prompt + second + prompt, "Windows 10 Pro", 1},
+      {"an empty line between runs", first + "\n" + second, "Windows 10 Pro", 1},
+      {"an empty line after the prompt", first + prompt + "\n" + second, "Windows 10 Pro", 1},
       {"three runs, CRLF", crlf(first + prompt + first + prompt + second), "Windows 10 Pro", 2},
       {"last one cut short", first + second.substr(0, second.find("GPU details")),
        "Windows 7 Professional", 0},
