@@ -42,10 +42,5 @@ Seam& gated(std::unique_ptr<Seam>& seam) {
   stop_if_given_up();
   return *seam;
 }
-template <typename Seam>
-Seam& gated(const std::unique_ptr<Seam>& seam) {
-  stop_if_given_up();
-  return *seam;
-}
 
 }  // namespace cc
