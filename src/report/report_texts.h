@@ -41,6 +41,14 @@ inline constexpr char kGuardUndefined[] = "%s catch undefined exception! LastErr
 // The Error line that stands in for the rest of a check given up on, filled
 // with the innermost guarded step that was running and the limit in seconds.
 inline constexpr char kNoAnswerFormat[] = "%s did not answer within %d seconds!";
+// The Error line of a check that still moved when the run's deadline came,
+// filled with the innermost guarded step and the deadline in seconds: slow,
+// not stuck.
+inline constexpr char kCutAtDeadlineFormat[] = "%s was still running at the deadline of %d seconds!";
+// The Error line of a check that never began because an earlier check did not
+// answer and held the way (a driver stuck inside the loader), filled with the
+// check's own name.
+inline constexpr char kNeverBeganFormat[] = "%s did not begin: an earlier check did not answer!";
 // The steps that kNoAnswerFormat names when COM's start or end on a thread
 // that runs checks does not answer; the line stands after the banner.
 inline constexpr char kComStartStep[] = "CoInitialize";
