@@ -52,6 +52,26 @@ int limit_seconds(std::chrono::milliseconds limit) {
   return static_cast<int>((limit.count() + 999) / 1000);
 }
 
+// The line that stands for the rest of a check that was cut short.
+void write_cut_short(ReportSection& section, const CheckOutcome& outcome,
+                     std::chrono::milliseconds limit) {
+  const char* step = outcome.unanswered_step->c_str();
+  switch (outcome.cut) {
+    case CutShort::kNoAnswer:
+      append_error(section, texts::kNoAnswerFormat, step, limit_seconds(limit));
+      break;
+    case CutShort::kAtDeadline:
+      append_error(section, texts::kCutAtDeadlineFormat, step, limit_seconds(2 * limit));
+      break;
+    case CutShort::kNeverBegan:
+      append_error(section, texts::kNeverBeganFormat, step);
+      break;
+    case CutShort::kCrashed:
+      append_error(section, texts::kGuardUndefined, step, outcome.last_error);
+      break;
+  }
+}
+
 // Heading, what the check wrote (for a check given up, the lines it completed
 // and the line that stands for the rest), and the closing empty line where
 // the section has one. A check that had no turn leaves its section empty.
@@ -62,7 +82,7 @@ void write_section(ReportSection& section, const char* heading, const CheckOutco
   write_heading(section, heading);
   section << outcome.text;
   if (outcome.unanswered_step)
-    append_error(section, texts::kNoAnswerFormat, outcome.unanswered_step->c_str(), limit_seconds(limit));
+    write_cut_short(section, outcome, limit);
   if (closing_line)
     section << '\n';
 }

@@ -1,12 +1,17 @@
 #include "app/check_workers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <cstdlib>
+#include <exception>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include "report/com_error.h"
+#include "report/fault_guard.h"
 
 namespace cc {
 namespace {
@@ -38,7 +43,7 @@ void run_check(int index, const CheckSet& checks, CheckWatch& watch) {
 // caller set up; false when the watchdog gave one up meanwhile.
 bool run_checks_from(int first, const CheckSet& checks, const Watches& watches) {
   for (int index = first; index < kCheckCount; ++index) {
-    if (watches[index]->given_up())
+    if (!watches[index]->begin())
       return false;  // given up before it started
     set_thread_check_watch(watches[index].get());
     bool ended = false;
@@ -111,8 +116,38 @@ struct WatchedRun {
   bool spare_started = false;
   int spare_order = kNoOrder;
   Owner owner = Owner::kNobody;
-  bool ended = false;  // the run has been ended: the helpers may go
+  bool spare_running = false;     // the spare reported that it runs
+  bool watchdog_running = false;  // so did the watchdog
+  // The last cut came after the followed lane stood still for the limit (else
+  // the deadline, or a crash, cut a check that still moved).
+  bool stall_cut = false;
+  bool ending = false;  // a thread is ending the run
+  bool ended = false;   // the run has been ended: the helpers may go
 };
+
+// The run under way, for the terminate handler.
+std::atomic<WatchedRun*> g_run{nullptr};
+// The lane the calling thread runs checks in (-1: none), and whether it is
+// the thread that ends the run.
+thread_local int t_lane = -1;
+thread_local bool t_ending = false;
+
+// A helper says so once it runs: a thread that has only been created runs no
+// code of ours before the loader lets it (its DLL_THREAD_ATTACH calls).
+void report_running(WatchedRun& run, bool WatchedRun::*running) {
+  {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    run.*running = true;
+  }
+  run.changed.notify_all();
+}
+
+// A thread that runs checks, or was given up, stays until the run has been
+// ended: a thread's exit runs every DLL's DLL_THREAD_DETACH, drivers' too.
+void wait_for_take_over(WatchedRun& run) {
+  std::unique_lock<std::mutex> lock(run.mutex);
+  run.changed.wait(lock, [&] { return run.ended; });
+}
 
 // Moves a lane on; false when the watchdog let it go meanwhile, in which case
 // its thread makes no further call.
@@ -134,6 +169,7 @@ bool enter(WatchedRun& run, int lane, Stage stage, HRESULT com_result = S_OK) {
 // The checks from `first` under COM of the thread's own; false when the
 // watchdog let the lane go.
 bool run_lane(WatchedRun& run, int lane, int first) {
+  t_lane = lane;
   if (!enter(run, lane, Stage::kComStart))
     return false;
   const HRESULT hr = run.platform.co_initialize();
@@ -148,6 +184,7 @@ bool run_lane(WatchedRun& run, int lane, int first) {
 
 // The spare: waits, from before COM starts, for the checks a stall leaves.
 void serve_as_spare(const std::shared_ptr<WatchedRun>& run) {
+  report_running(*run, &WatchedRun::spare_running);
   int first;
   {
     std::unique_lock<std::mutex> lock(run->mutex);
@@ -156,6 +193,16 @@ void serve_as_spare(const std::shared_ptr<WatchedRun>& run) {
   }
   if (first != kQuit)
     run_lane(*run, kSpareLane, first);
+  wait_for_take_over(*run);
+}
+
+// Why check `index`, found unfinished when the run ended, was cut short.
+CutShort cut_short(const WatchedRun& run, const GivenUp& given_up) {
+  if (!given_up.began)
+    return CutShort::kNeverBegan;
+  if (given_up.crashed)
+    return CutShort::kCrashed;
+  return run.stall_cut ? CutShort::kNoAnswer : CutShort::kAtDeadline;
 }
 
 // What the checks left: each check whose lane had COM had its turn; one that
@@ -170,6 +217,10 @@ CheckRun collect(WatchedRun& run) {
     lanes = run.lanes;
     spare_first = run.spare_order >= 0 ? run.spare_order : kCheckCount;
   }
+  // Given up by the watchdog before: the check stood still for the limit.
+  std::array<bool, kCheckCount> stalled;
+  for (int index = 0; index < kCheckCount; ++index)
+    stalled[index] = run.given_up[index].has_value();
   CheckRun outcome;
   outcome.com_start_stalled = run.com_start_stalled;
   outcome.com_end_stalled = run.com_end_stalled;
@@ -192,6 +243,8 @@ CheckRun collect(WatchedRun& run) {
     }
     check.text = given_up->text;
     check.unanswered_step = given_up->step.empty() ? kCheckNames[index] : given_up->step;
+    check.cut = stalled[index] ? CutShort::kNoAnswer : cut_short(run, *given_up);
+    check.last_error = given_up->last_error;
     check.flags = given_up->flags;
   }
   return outcome;
@@ -200,6 +253,12 @@ CheckRun collect(WatchedRun& run) {
 // The watchdog's end of a run: the report from what the checks left, and the
 // end of the process. Nothing that throws here may cost the report.
 void finish(WatchedRun& run) {
+  t_ending = true;
+  set_thread_check_watch(nullptr);  // ended from a check's thread, the report is no check's
+  {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    run.ending = true;
+  }
   CheckRun outcome;
   try {
     outcome = collect(run);
@@ -232,12 +291,13 @@ bool take_from_caller(WatchedRun& run, Stage stage) {
 
 // Every check that has not finished is given up at once, and the run ends;
 // false when the calling thread got through first.
-bool cut(WatchedRun& run) {
+bool cut(WatchedRun& run, bool stalled) {
   {
     std::lock_guard<std::mutex> lock(run.mutex);
     if (run.owner == Owner::kCaller)
       return false;
     run.owner = Owner::kWatchdog;
+    run.stall_cut = stalled;
     const Stage stage = run.lanes[run.followed].stage;
     run.com_start_stalled = run.com_start_stalled || stage == Stage::kComStart;
     run.com_end_stalled = run.com_end_stalled || stage == Stage::kComEnd;
@@ -265,7 +325,7 @@ bool hand_over(WatchedRun& run, int first) {
     run.changed.notify_all();
     return false;
   }
-  return cut(run);
+  return cut(run, true);
 }
 
 // Where the watchdog saw the lane it follows, and since when.
@@ -334,7 +394,7 @@ bool caller_stalled(WatchedRun& run, const Sighting& at) {
 bool look(WatchedRun& run, Sighting& last) {
   const Sighting now = sight(run);
   if (now.since >= run.deadline)
-    return cut(run);
+    return cut(run, now.same_place(last) && now.since - last.since >= run.limit);
   if (now.lane == kSpareLane && now.stage == Stage::kDone) {
     finish(run);
     return true;
@@ -345,7 +405,7 @@ bool look(WatchedRun& run, Sighting& last) {
   }
   if (now.since - last.since < run.limit)
     return false;
-  const bool over = now.lane == kSpareLane ? cut(run) : caller_stalled(run, now);
+  const bool over = now.lane == kSpareLane ? cut(run, true) : caller_stalled(run, now);
   last = sight(run);
   return over;
 }
@@ -353,6 +413,7 @@ bool look(WatchedRun& run, Sighting& last) {
 // The watchdog's thread: follows the run until the calling thread gets
 // through, or ends the run itself.
 void watch(const std::shared_ptr<WatchedRun>& run) {
+  report_running(*run, &WatchedRun::watchdog_running);
   Sighting last = sight(*run);
   std::unique_lock<std::mutex> lock(run->mutex);
   // Woken early only when there is something to do: the calling thread got
@@ -372,7 +433,7 @@ void watch(const std::shared_ptr<WatchedRun>& run) {
     try {
       over = look(*run, last);
     } catch (...) {
-      over = cut(*run);  // whatever failed, the report still comes
+      over = cut(*run, false);  // whatever failed, the report still comes
     }
     lock.lock();
     if (over)
@@ -403,24 +464,71 @@ void release_helpers(WatchedRun& run) {
   run.changed.notify_all();
 }
 
-// A thread that was given up and woke up late: what its caller holds must
-// stay until the run has been ended for it.
-void wait_for_take_over(WatchedRun& run) {
+// The clocks and timed waits that the helpers use resolve system functions
+// on first use (the precise system time through GetProcAddress, which takes
+// the loader lock on Windows 7): resolved here, before any driver runs.
+void prime_clocks(WatchedRun& run) {
+  Clock::now();
+  std::chrono::system_clock::now();
   std::unique_lock<std::mutex> lock(run.mutex);
-  run.changed.wait(lock, [&] { return run.ended; });
+  run.changed.wait_for(lock, std::chrono::microseconds(1));
 }
 
-// Starts the spare and the watchdog; false when there is no watchdog.
+// How long the run waits for its helpers to run: on Windows a thread runs in
+// microseconds (Wine takes milliseconds), unless another holds the loader.
+std::chrono::milliseconds helper_start_bound(std::chrono::milliseconds limit) {
+  return std::min<std::chrono::milliseconds>(limit / 4, std::chrono::seconds(2));
+}
+
+// Starts the spare and the watchdog and waits (bounded) until both run; a
+// spare that does not is no spare. False when there is no watchdog.
 bool start_helpers(const std::shared_ptr<WatchedRun>& run) {
+  prime_clocks(*run);
   const bool spare = run->platform.start_thread([run] { serve_as_spare(run); });
+  const bool watchdog = run->platform.start_thread([run] { watch(run); });
   {
-    std::lock_guard<std::mutex> lock(run->mutex);
-    run->spare_started = spare;
+    std::unique_lock<std::mutex> lock(run->mutex);
+    run->changed.wait_for(lock, helper_start_bound(run->limit), [&] {
+      return (!spare || run->spare_running) && (!watchdog || run->watchdog_running);
+    });
+    run->spare_started = spare && run->spare_running;
   }
-  if (run->platform.start_thread([run] { watch(run); }))
+  if (watchdog)
     return true;
   claim_for_caller(*run);  // the run goes unwatched, as it would without a watchdog
   return false;
+}
+
+// The terminate handler's side of a run: whether the calling thread may end
+// it. Not when another thread ends it already, nor when the calling thread
+// was given up (the run goes on without it).
+bool take_for_terminate(WatchedRun& run) {
+  {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    if (run.ending || (t_lane >= 0 && run.lanes[t_lane].given_up))
+      return false;
+    run.owner = Owner::kNobody;  // an unwatched run's caller has not ended it yet
+  }
+  if (CheckWatch* watch = thread_check_watch())
+    watch->crashed(last_error_code());
+  return true;
+}
+
+// Reached when an exception could not be handled (one leaving a destructor,
+// say). A guard on the thread reports it as a fault and the run goes on;
+// otherwise the run ends here, with its report, as after a stall.
+[[noreturn]] void end_run_on_terminate() {
+  resume_guard_after_terminate();
+  WatchedRun* run = g_run.load();
+  if (!run)
+    std::abort();
+  if (t_ending)
+    run->platform.end_process(0);  // ending the run failed: what was written stays
+  else if (take_for_terminate(*run))
+    cut(*run, false);
+  // Another thread ends the run and the process.
+  for (;;)
+    std::this_thread::sleep_for(std::chrono::hours(1));
 }
 
 }  // namespace
@@ -431,11 +539,20 @@ void run_checks_watched(DriverPlatform& platform,
                         std::function<void(const CheckRun&)> end) {
   const auto run = std::make_shared<WatchedRun>(platform, checks, limit);
   run->end = std::move(end);
+  g_run.store(run.get());
+  const std::terminate_handler previous = std::set_terminate(&end_run_on_terminate);
   const bool watched = start_helpers(run);
   const bool through = run_lane(*run, kCallerLane, 0);
   if (!through || (watched && !claim_for_caller(*run))) {
     wait_for_take_over(*run);  // the watchdog gave a check up and ended the run
+    std::set_terminate(previous);
+    g_run.store(nullptr);
     return;
+  }
+  t_ending = true;
+  {
+    std::lock_guard<std::mutex> lock(run->mutex);
+    run->ending = true;
   }
   CheckRun outcome;
   try {
@@ -445,6 +562,9 @@ void run_checks_watched(DriverPlatform& platform,
   }
   run->end(outcome);
   release_helpers(*run);
+  t_ending = false;
+  std::set_terminate(previous);
+  g_run.store(nullptr);
 }
 
 }  // namespace cc

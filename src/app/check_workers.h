@@ -28,14 +28,25 @@ namespace cc {
 // The checks in the order they run.
 enum CheckIndex { kDecoderCheck, kGpuDetailsCheck, kEncoderCheck, kCameraCheck, kCheckCount };
 
+// Why a check was cut short, and so the line that stands for the rest of it.
+enum class CutShort {
+  kNoAnswer,    // no progress for the limit
+  kAtDeadline,  // still moving when the run's deadline came
+  kNeverBegan,  // an earlier check held the way
+  kCrashed,     // its thread met an exception nothing could handle
+};
+
 // One check's turn, as the driver assembles its section.
 struct CheckOutcome {
   // COM was initialised for it, so it had its turn (a missing check too).
   bool ran = false;
   // Its section's text; when it was given up, the lines it completed.
   std::string text;
-  // Set when it was given up: the innermost guarded step that was running.
+  // Set when it was cut short: the innermost guarded step that was running
+  // (the check's own name when none was), and what its line says.
   std::optional<std::string> unanswered_step;
+  CutShort cut = CutShort::kNoAnswer;
+  int last_error = 0;  // for kCrashed
   // Decoder: decoder_available. Encoder: encoder_available and
   // encoder_driver_supported. Camera: camera_uvc15 and camera_uvc11.
   WatchedFlags flags;

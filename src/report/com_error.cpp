@@ -38,6 +38,11 @@ FaultGuard* set_fault_guard(FaultGuard* guard) {
   return previous;
 }
 
+void resume_guard_after_terminate() {
+  if (g_fault_guard)
+    g_fault_guard->resume_after_terminate();
+}
+
 void run_guarded(ReportSection& section,
                  const std::string& name,
                  const std::function<void()>& operation) {
@@ -51,14 +56,17 @@ void run_guarded(ReportSection& section,
   } catch (const CheckGivenUp&) {
     throw;  // not the check's failure: it is ended, and its line is the watchdog's
   } catch (const ComError& error) {
+    stop_if_given_up();  // given up meanwhile: no message lookup reaches the system
     const std::optional<std::string> description = error.error_description();
     const int last_error = last_error_code();
     append_error(section, texts::kGuardComError, name.c_str(), error.error_message(),
                  description ? description->c_str() : "(null)", last_error);
   } catch (const std::exception& error) {
+    stop_if_given_up();
     const int last_error = last_error_code();
     append_error(section, texts::kGuardStdException, name.c_str(), error.what(), last_error);
   } catch (...) {
+    stop_if_given_up();
     const int last_error = last_error_code();
     append_error(section, texts::kGuardUndefined, name.c_str(), last_error);
   }

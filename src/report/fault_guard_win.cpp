@@ -1,9 +1,16 @@
+#if defined(_M_ARM64) || defined(__aarch64__)
+// Resuming at a guard must not unwind: the frames it leaves behind may be in
+// the middle of an unwind already. MinGW's own setjmp/longjmp do not.
+#define __USE_MINGW_SETJMP_NON_SEH
+#endif
 #include "report/fault_guard_win.h"
 
 #include <windows.h>
 
+#include <cxxabi.h>
+
 #include <csetjmp>
-#include <vector>
+#include <exception>
 
 namespace cc {
 namespace {
@@ -12,7 +19,42 @@ namespace {
 // undefined exception, which is what a driver crash is.
 struct HardwareFault {};
 
-thread_local int t_active_guards = 0;
+// The C++ runtime's per-thread exception state (the Itanium C++ ABI's
+// __cxa_eh_globals, the same in libstdc++ and libc++abi): the exceptions
+// being handled and the count std::uncaught_exceptions() reads.
+struct ExceptionState {
+  void* caught;
+  unsigned int uncaught;
+};
+
+ExceptionState& exception_state() {
+  return *reinterpret_cast<ExceptionState*>(abi::__cxa_get_globals());
+}
+
+#if defined(_M_X64) || defined(__x86_64__)
+// No unwinding on the way back: GCC's builtin restores the guard's frame
+// and nothing else.
+using ResumePoint = void* [5];
+#define CC_SET_RESUME_POINT(point) __builtin_setjmp(point)
+#define CC_RESUME(point) __builtin_longjmp(point, 1)
+#else
+// x86: the C runtime's longjmp also drops the SEH registrations of the
+// frames it leaves (driver and system code register them on the stack).
+// ARM64: MinGW's non-unwinding pair (see the top of this file).
+using ResumePoint = std::jmp_buf;
+#define CC_SET_RESUME_POINT(point) setjmp(point)
+#define CC_RESUME(point) longjmp(point, 1)
+#endif
+
+// One active guard on the thread: where a fault that cannot be thrown
+// resumes, and the exception state to restore there.
+struct GuardFrame {
+  ResumePoint resume;
+  ExceptionState state;
+  GuardFrame* outer;
+};
+
+thread_local GuardFrame* t_innermost = nullptr;
 LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
 
 // Faults a probe can survive. A stack overflow is not among them: there is no
@@ -26,27 +68,78 @@ bool is_recoverable(const EXCEPTION_RECORD& record) {
     case EXCEPTION_PRIV_INSTRUCTION:
     case EXCEPTION_INT_DIVIDE_BY_ZERO:
     case EXCEPTION_IN_PAGE_ERROR:
+    // ARM64 raises it for a misaligned access to device memory.
+    case EXCEPTION_DATATYPE_MISALIGNMENT:
       return true;
     default:
       return false;
   }
 }
 
+// Leaves everything between the fault and the innermost guard as it stands:
+// the exceptions in flight there are forgotten (their objects leak), so that
+// the thread's count of uncaught exceptions is the guard's again and the gate
+// before each platform call works on.
+extern "C" [[noreturn, gnu::used]] void cc_resume_at_innermost_guard() {
+  GuardFrame* frame = t_innermost;
+  exception_state() = frame->state;
+  CC_RESUME(frame->resume);
+}
+
+// True when the thread is unwinding past the innermost guard's entry: a throw
+// from here would leave a destructor or cleanup, which ends in std::terminate.
+bool unwinding() {
+  return exception_state().uncaught != t_innermost->state.uncaught;
+}
+
 #if defined(_M_X64) || defined(__x86_64__)
 
-// Entered as if called from the faulting instruction: the unwinder walks the
-// foreign frames by their unwind tables and reaches the guard's landing pad,
-// running destructors on the way.
-[[noreturn]] void throw_hardware_fault() {
+extern "C" [[noreturn, gnu::used]] void cc_throw_hardware_fault() {
   throw HardwareFault{};
 }
 
-void redirect_to_guard(CONTEXT& context) {
-  // The return address points one past the fault so that the unwinder, which
-  // looks up (return address - 1), finds the faulting function.
-  context.Rsp -= sizeof(DWORD64);
-  *reinterpret_cast<DWORD64*>(context.Rsp) = context.Rip + 1;
-  context.Rip = reinterpret_cast<DWORD64>(&throw_hardware_fault);
+// Entered from the filter with rsp at the fault, rcx one past the faulting
+// instruction (the unwinder looks up return address - 1, which must lie in
+// the faulting function). It pushes a machine frame as the processor does
+// for an interrupt, on a 16-byte aligned stack, and throws with the ABI's
+// alignment; its unwind codes say exactly that (.seh_pushframe), so the
+// exception unwinds through the faulting frames as they stood, once.
+extern "C" void cc_fault_trampoline();
+asm(R"(
+  .text
+  .p2align 4
+  .def cc_fault_trampoline
+  .scl 2
+  .type 32
+  .endef
+  .globl cc_fault_trampoline
+cc_fault_trampoline:
+  .seh_proc cc_fault_trampoline
+  movq %rsp, %rax
+  andq $-16, %rsp
+  pushq $0
+  pushq %rax
+  pushfq
+  pushq $0
+  pushq %rcx
+  .seh_pushframe
+  subq $40, %rsp
+  .seh_stackalloc 40
+  .seh_endprologue
+  call cc_throw_hardware_fault
+  int3
+  .seh_endproc
+)");
+
+void redirect_to_throw(CONTEXT& context) {
+  context.Rcx = context.Rip + 1;  // a volatile register: no unwinder reads it
+  context.Rip = reinterpret_cast<DWORD64>(&cc_fault_trampoline);
+}
+
+void redirect_to_resume(CONTEXT& context) {
+  // As if just called, on the ABI's alignment.
+  context.Rsp = (context.Rsp & ~DWORD64{15}) - 8;
+  context.Rip = reinterpret_cast<DWORD64>(&cc_resume_at_innermost_guard);
 }
 
 #elif defined(_M_ARM64) || defined(__aarch64__)
@@ -93,40 +186,48 @@ cc_fault_trampoline:
   .seh_endproc
 )");
 
-void redirect_to_guard(CONTEXT& context) {
+void redirect_to_throw(CONTEXT& context) {
   t_fault_context = context;
   context.Pc = reinterpret_cast<DWORD64>(&cc_fault_trampoline);
+}
+
+void redirect_to_resume(CONTEXT& context) {
+  context.Sp &= ~DWORD64{15};
+  context.Pc = reinterpret_cast<DWORD64>(&cc_resume_at_innermost_guard);
 }
 
 #else
 
 // MinGW's x86 unwinder cannot pass frames without DWARF data (system and
-// driver code), so a fault resumes at the innermost guard itself; objects of
-// the aborted probe are abandoned, not released.
-thread_local std::vector<std::jmp_buf*> t_resume_points;
-
-[[noreturn]] void resume_at_innermost_guard() {
-  std::longjmp(*t_resume_points.back(), 1);
+// driver code), so a fault always resumes at the innermost guard itself;
+// objects of the aborted probe are abandoned, not released.
+void redirect_to_throw(CONTEXT& context) {
+  context.Eip = reinterpret_cast<DWORD>(&cc_resume_at_innermost_guard);
 }
 
-void redirect_to_guard(CONTEXT& context) {
-  context.Eip = reinterpret_cast<DWORD>(&resume_at_innermost_guard);
+void redirect_to_resume(CONTEXT& context) {
+  redirect_to_throw(context);
 }
 
 #endif
 
 LONG WINAPI fault_filter(EXCEPTION_POINTERS* info) {
-  if (t_active_guards > 0 && is_recoverable(*info->ExceptionRecord)) {
-    redirect_to_guard(*info->ContextRecord);
+  if (t_innermost && is_recoverable(*info->ExceptionRecord)) {
+    // A fault while an exception unwinds (a release in a destructor, say)
+    // cannot be thrown: it resumes at the guard, leaving the frames between.
+    if (unwinding())
+      redirect_to_resume(*info->ContextRecord);
+    else
+      redirect_to_throw(*info->ContextRecord);
     return EXCEPTION_CONTINUE_EXECUTION;
   }
   return g_previous_filter ? g_previous_filter(info) : EXCEPTION_CONTINUE_SEARCH;
 }
 
-// Keeps the count right however the operation leaves.
-struct ActiveGuard {
-  ActiveGuard() { ++t_active_guards; }
-  ~ActiveGuard() { --t_active_guards; }
+// Pops the guard however the operation leaves.
+struct PopGuard {
+  GuardFrame& frame;
+  ~PopGuard() { t_innermost = frame.outer; }
 };
 
 }  // namespace
@@ -141,27 +242,24 @@ WinFaultGuard::~WinFaultGuard() {
   SetUnhandledExceptionFilter(g_previous_filter);
 }
 
-#if defined(_M_X64) || defined(__x86_64__) || defined(_M_ARM64) || defined(__aarch64__)
-
+// The resume point is set in this frame, which stays until the operation
+// has left; a fault resumes here and leaves as HardwareFault.
 void WinFaultGuard::run(const std::function<void()>& operation) {
-  ActiveGuard active;
-  operation();
-}
-
-#else
-
-void WinFaultGuard::run(const std::function<void()>& operation) {
-  std::jmp_buf resume;
-  ActiveGuard active;
-  t_resume_points.push_back(&resume);
-  struct PopResumePoint {
-    ~PopResumePoint() { t_resume_points.pop_back(); }
-  } pop;
-  if (setjmp(resume) != 0)
+  GuardFrame frame;
+  frame.state = exception_state();
+  frame.outer = t_innermost;
+  PopGuard pop{frame};
+  if (CC_SET_RESUME_POINT(frame.resume) != 0) {
+    t_innermost = frame.outer;
     throw HardwareFault{};
+  }
+  t_innermost = &frame;
   operation();
 }
 
-#endif
+void WinFaultGuard::resume_after_terminate() {
+  if (t_innermost)
+    cc_resume_at_innermost_guard();
+}
 
 }  // namespace cc

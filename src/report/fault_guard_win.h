@@ -18,6 +18,7 @@ class WinFaultGuard : public FaultGuard {
   WinFaultGuard& operator=(const WinFaultGuard&) = delete;
 
   void run(const std::function<void()>& operation) override;
+  void resume_after_terminate() override;
 
  private:
   FaultGuard* previous_guard_;

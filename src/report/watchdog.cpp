@@ -22,6 +22,18 @@ void CheckWatch::note_progress() {
   published_.second = published_.second || flags.second;
 }
 
+bool CheckWatch::begin() {
+  std::lock_guard<std::mutex> lock(mutex);
+  began_ = open;
+  return began_;
+}
+
+void CheckWatch::crashed(int last_error) {
+  std::lock_guard<std::mutex> lock(mutex);
+  crashed_ = true;
+  last_error_ = last_error;
+}
+
 void CheckWatch::step_started(const std::string& name) {
   std::lock_guard<std::mutex> lock(mutex);
   steps_.push_back(&name);
@@ -68,6 +80,9 @@ std::optional<GivenUp> CheckWatch::give_up(std::optional<std::uint64_t> seen) {
   if (!steps_.empty())
     given_up.step = *steps_.back();
   given_up.flags = published_;
+  given_up.began = began_;
+  given_up.crashed = crashed_;
+  given_up.last_error = last_error_;
   // Closed, the section takes no more writes: its text is settled.
   std::string text = section_.text();
   text.resize(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);

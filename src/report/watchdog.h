@@ -27,6 +27,11 @@ struct GivenUp {
   std::string step;  // innermost guarded step running; empty when none was
   WatchedFlags flags;
   std::string text;  // the lines the section completed before
+  bool began = false;  // its thread had started it
+  // Its thread met an exception that nothing could handle (std::terminate),
+  // with this last-error code.
+  bool crashed = false;
+  int last_error = 0;
 };
 
 // One check's section, flags and progress, shared by the thread that runs the
@@ -45,6 +50,12 @@ class CheckWatch final : public SectionWatch, public SeamGate {
   // raised values are published at each progress, so that the watchdog never
   // reads them while they may change.
   WatchedFlags flags;
+  // Before the check starts; false when it was given up already, in which
+  // case it must not start.
+  bool begin();
+  // The check's thread is ending in std::terminate: the check counts as
+  // crashed when it is given up.
+  void crashed(int last_error);
   // name must live until the matching step_finished.
   void step_started(const std::string& name);
   void step_finished();
@@ -73,6 +84,9 @@ class CheckWatch final : public SectionWatch, public SeamGate {
   ReportSection section_;
   std::uint64_t progress_ = 0;
   bool finished_ = false;
+  bool began_ = false;
+  bool crashed_ = false;
+  int last_error_ = 0;
   std::vector<const std::string*> steps_;
   WatchedFlags published_;
   // Mirrors !open for the gate before each platform call, which must not

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/jump_fault_guard.h"
 #include "support/machine_calls.h"
 #include "support/report_round_trip.h"
 #include "support/scripted_machine.h"
@@ -216,6 +217,41 @@ TEST(FaultSweepTest, EveryCallFailingOrThrowingCostsOnlyItsLine) {
       "fault sweep: %zu injection points covered, %d runs (each call failing, and "
       "throwing where it can); %d failures checked against a line of their own\n",
       calls.size(), runs, prescribed_failures);
+}
+
+// A driver's Release that crashes inside a noexcept destructor (ComPtr's),
+// alone or while a crash in an earlier call unwinds, ends in std::terminate;
+// the guard resumes at its innermost guard from there. Every such run keeps
+// the whole report, with one line for the crash, and exits 0.
+TEST(FaultSweepTest, EveryReleaseCrashingAloneOrAfterACrashingCallCostsALine) {
+  testing::JumpFaultGuard guard;
+  ScriptedMachine baseline;
+  baseline.run();
+  const int releases = baseline.script.releases;
+  ASSERT_GT(releases, 30);
+  const std::vector<Call> calls = testing::machine_calls();
+  const std::string crash_line = " catch undefined exception! LastError: ";
+  for (int row = 0; row < releases + static_cast<int>(calls.size()); ++row) {
+    ScriptedMachine machine;
+    std::string what;
+    if (row < releases) {
+      machine.script.fault_at_release(row);
+      what = "release " + std::to_string(row) + " crashing";
+    } else {
+      const Call& call = calls[row - releases];
+      machine.script.fault_at(call.index, FakeScript::Action::kThrowUndefined);
+      machine.script.fault_release_after_call(call.index);
+      what = "call " + std::to_string(call.index) + " " + call.name + " and a release crashing";
+    }
+    EXPECT_EQ(machine.run(), 0) << what;
+    const std::string& report = machine.driver.out;
+    expect_frame(report, what);
+    EXPECT_NE(report.find(crash_line), std::string::npos) << what << "\n" << report;
+    // The run went on: no check after it was cut short.
+    EXPECT_EQ(report.find("did not begin"), std::string::npos) << what << "\n" << report;
+    EXPECT_TRUE(testing::report_round_trips(report)) << what << "\n" << report;
+    EXPECT_EQ(machine.driver.calls.back(), "end process 0") << what;
+  }
 }
 
 TEST(FaultSweepTest, InjectionPointsAreEveryCallTheRunMakes) {

@@ -110,12 +110,13 @@ TEST(WatchdogTest, StalledChecksKeepCompletedLinesAndRaisedFlagsOnly) {
             "not installed\n"
             "H.264 Decoding: \t Software\n\n"
             "On-board GPU H.264 Encoding Capabilities:\n\n\tencoder\n"
-            "\t\t*** Error: in resolutions did not answer within 1 seconds!\n\n"
+            "\t\t*** Error: in resolutions was still running at the deadline of 1 seconds!\n\n"
             "On-board GPU H.264 Decoding Capabilities:\n\n\tbefore\n"
             "\t\t*** Error: check_hardware_decoder_capability did not answer within 1 seconds!\n\n"
             "GPU details:\n\n\tName=GPU\n\n"
             "Camera Built-in H.264 Encoding Details:\n\n"
-            "\t\t*** Error: check_uvc11_camera_capability did not answer within 1 seconds!\n\n"
+            "\t\t*** Error: check_uvc11_camera_capability did not begin: an earlier check did "
+            "not answer!\n\n"
             "Endpoint OS\n\t Windows 10 Pro\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(late_steps, 0);
@@ -125,6 +126,64 @@ TEST(WatchdogTest, StalledChecksKeepCompletedLinesAndRaisedFlagsOnly) {
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "CoInitialize"), 2);
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "CoUninitialize"), 0);
   EXPECT_EQ(run.ending(), kEnding);
+}
+
+// The helpers have run before the first driver call, however slowly they get
+// going, and neither ends before the process does: a thread's end runs every
+// DLL's detach code, drivers' too.
+TEST(WatchdogTest, HelpersRunBeforeTheFirstCallAndStayToTheEnd) {
+  Gate gate;
+  CheckSet checks;
+  checks.decoder = [&](ReportSection&, bool&) { gate.wait(); };
+  checks.gpu_details = [](ReportSection& s) { s << "\tName=GPU\n\n"; };
+  WatchedRun run;
+  run.platform.trace_threads = true;
+  run.platform.on_end_process = [&] { gate.open(); };
+  run.go(checks);
+  const std::vector<std::string>& calls = run.platform.calls;
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 3),
+            (std::vector<std::string>{"thread runs", "thread runs", "CoInitialize"}));
+  const auto end = std::find(calls.begin(), calls.end(), "end process 0");
+  EXPECT_EQ(std::find(calls.begin(), end, "thread ends"), end);
+  EXPECT_EQ(std::count(end, calls.end(), "thread ends"), 2);
+  // The spare ran the checks after the stalled one.
+  EXPECT_NE(run.platform.out.find("\tName=GPU\n"), std::string::npos);
+}
+
+// An exception that nothing can handle (one leaving a destructor) ends the
+// run where it happens: the whole report with a line for it, the file, the
+// pause and the end with 0, never an abort.
+TEST(WatchdogDeathTest, TerminateEndsTheRunWithItsReport) {
+  struct ExitingPlatform : FakeDriverPlatform {
+    void end_process(int status) override {
+      std::fputs((out + "|" + files["r.txt"]).c_str(), stderr);
+      std::fflush(stderr);
+      std::_Exit(status);
+    }
+  };
+  const auto run = [] {
+    CheckSet checks;
+    checks.decoder = [](ReportSection& s, bool& available) {
+      available = true;
+      s << "\tdecoder\n";
+    };
+    checks.gpu_details = [](ReportSection& s) {
+      s << "\tName=GPU\n";
+      run_guarded(s, "walk", [] { std::terminate(); });
+    };
+    ExitingPlatform platform;
+    FakeOs os;
+    const char* argv[] = {"CapabilityChecker.exe", "r.txt"};
+    run_checker(2, argv, platform, os, checks, kLimit);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(0),
+              "H.264 Decoding: \t Onboard hardware\n.*"
+              "GPU details:\n\n\tName=GPU\n"
+              "\t\t\\*\\*\\* Error: walk catch undefined exception! LastError: 0\n"
+              "Camera Built-in H.264 Encoding Details:\n\n"
+              "\t\t\\*\\*\\* Error: check_uvc11_camera_capability did not begin: .*"
+              "Endpoint OS\n\t Windows 10 Pro\n\\|Capability Checker");
 }
 
 TEST(WatchdogTest, SpareWithoutComEndsTheChecks) {
@@ -172,13 +231,16 @@ TEST_P(NoSpareTest, AStallGivesUpTheRestAtOnce) {
             "H.264 Encoding: \t Software\n"
             "H.264 Decoding: \t Software\n\n"
             "On-board GPU H.264 Encoding Capabilities:\n\n"
-            "\t\t*** Error: check_hardware_encoder_capability did not answer within 1 seconds!\n\n"
+            "\t\t*** Error: check_hardware_encoder_capability did not begin: an earlier check did "
+            "not answer!\n\n"
             "On-board GPU H.264 Decoding Capabilities:\n\n\tdecoder\n"
             "\t\t*** Error: check_hardware_decoder_capability did not answer within 1 seconds!\n\n"
             "GPU details:\n\n"
-            "\t\t*** Error: check_supported_video_card did not answer within 1 seconds!\n"
+            "\t\t*** Error: check_supported_video_card did not begin: an earlier check did not "
+            "answer!\n"
             "Camera Built-in H.264 Encoding Details:\n\n"
-            "\t\t*** Error: check_uvc11_camera_capability did not answer within 1 seconds!\n\n"
+            "\t\t*** Error: check_uvc11_camera_capability did not begin: an earlier check did not "
+            "answer!\n\n"
             "Endpoint OS\n\t Windows 10 Pro\n");
   EXPECT_LT(run.to_report, 2 * kLimit + kLimit / 2);
   EXPECT_EQ(run.ending(), kEnding);
@@ -227,7 +289,8 @@ TEST_P(SlowWriterTest, OnlyTheDeadlineCutsACheckThatKeepsWriting) {
   const std::string& out = run.platform.out;
   const std::string last = "\tName=" + std::to_string(GetParam().lines - 1) + "\n";
   EXPECT_EQ(out.find(last) == std::string::npos, GetParam().cut) << out;
-  EXPECT_EQ(out.find("check_supported_video_card did not answer") != std::string::npos,
+  EXPECT_EQ(out.find("check_supported_video_card was still running at the deadline of 1 seconds!") !=
+                std::string::npos,
             GetParam().cut)
       << out;
   EXPECT_NE(out.find("\tName=0\n"), std::string::npos) << out;

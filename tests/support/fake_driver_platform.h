@@ -75,6 +75,13 @@ class FakeDriverPlatform : public DriverPlatform {
         held.unlock();
         body();
       };
+    if (trace_threads)
+      body = [this, body = std::move(body)] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // slow to get going
+        record("thread runs");
+        body();
+        record("thread ends");
+      };
     released_.emplace_back(std::move(body));
     return true;
   }
@@ -123,6 +130,9 @@ class FakeDriverPlatform : public DriverPlatform {
   std::size_t failing_thread_start = -1;
   // The start whose thread gets no time to run until the process ends.
   std::size_t held_thread_start = -1;
+  // Each started thread gets going late and records "thread runs" and
+  // "thread ends" among the calls.
+  bool trace_threads = false;
   std::vector<std::size_t> thread_starts;  // calls made before each start
   std::chrono::steady_clock::time_point stdout_at;
 

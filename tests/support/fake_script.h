@@ -39,6 +39,25 @@ class FakeScript {
     sweep_hr_ = hr;
   }
 
+  // The index-th release of a fake object (0-based) crashes: it throws from
+  // the object's destructor, which std::terminate ends, as a driver's
+  // Release that faults inside ComPtr's noexcept destructor does.
+  void fault_at_release(int index) { release_fault_ = index; }
+  // The first release after the call at index (made while that call's
+  // failure unwinds, or later) crashes.
+  void fault_release_after_call(int index) { release_fault_after_call_ = index; }
+  void on_release() {
+    const int release = releases++;
+    const bool after_call = release_fault_after_call_ &&
+                            static_cast<int>(calls.size()) > *release_fault_after_call_;
+    if (release == release_fault_ || after_call) {
+      release_fault_ = -1;
+      release_fault_after_call_.reset();
+      throw 7;
+    }
+  }
+  std::atomic<int> releases{0};
+
   // The index-th call overall (0-based) does not return until release_hang;
   // for hang sweeps. Set before the run. Holding the loader lock (a driver
   // stuck while its library loads or unloads), it also blocks every later
@@ -151,6 +170,8 @@ class FakeScript {
   std::optional<int> sweep_index_;
   Action sweep_action_ = Action::kFail;
   HRESULT sweep_hr_ = E_FAIL;
+  int release_fault_ = -1;
+  std::optional<int> release_fault_after_call_;
   std::vector<int> hang_indices_;
   bool released_ = false;
   bool holds_loader_lock_ = false;
@@ -165,7 +186,10 @@ class Counted {
   explicit Counted(FakeScript& script) : script_(script) { ++script_.live_objects; }
   Counted(const Counted&) = delete;
   Counted& operator=(const Counted&) = delete;
-  virtual ~Counted() { --script_.live_objects; }
+  virtual ~Counted() {
+    --script_.live_objects;
+    script_.on_release();
+  }
 
  protected:
   FakeScript& script_;

@@ -87,11 +87,17 @@ class Recorder {
   bool* second_ = nullptr;
 };
 
-CheckState given_up_at(const CheckState& state, const std::string& step) {
+// The state kept and the line a check cut short gets: `format` filled with
+// the step and the seconds (the limit, or the deadline, twice the limit).
+CheckState given_up_at(const CheckState& state, const std::string& step,
+                       const char* format = texts::kNoAnswerFormat, int limits = 1) {
   CheckState given_up = state;
   char line[512];
-  std::snprintf(line, sizeof(line), texts::kNoAnswerFormat, step.c_str(),
-                static_cast<int>((kHangSweepLimit.count() + 999) / 1000));
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"  // one of the report's own formats
+  std::snprintf(line, sizeof(line), format, step.c_str(),
+                static_cast<int>((limits * kHangSweepLimit.count() + 999) / 1000));
+#pragma GCC diagnostic pop
   given_up.kept += "\t\t*** Error: " + std::string(line) + "\n";
   return given_up;
 }
@@ -99,7 +105,8 @@ CheckState given_up_at(const CheckState& state, const std::string& step) {
 // The report of a run whose call `index` never answered: every other check
 // as in the baseline, the stuck one with the lines and flags it had then.
 // Holding the loader lock, the call also stops the check after it at its
-// first call, and the ones after that before they begin.
+// first call, still running at the deadline, and the ones after that before
+// they begin.
 std::string expected_report(const Baseline& baseline,
                             const std::vector<MachineCall>& calls,
                             const HangRun& run) {
@@ -108,9 +115,10 @@ std::string expected_report(const Baseline& baseline,
   checks[stuck] = given_up_at(then, run.step);
   for (int check = stuck + 1; run.holds_loader_lock && check < kChecks; ++check) {
     const int first = baseline.first_call[check];
-    checks[check] = check == stuck + 1 ? given_up_at(baseline.at_call.at(first).second,
-                                                     innermost_guard(calls[first]))
-                                       : given_up_at(CheckState(), kGuardNames[check]);
+    checks[check] = check == stuck + 1
+                        ? given_up_at(baseline.at_call.at(first).second,
+                                      innermost_guard(calls[first]), texts::kCutAtDeadlineFormat, 2)
+                        : given_up_at(CheckState(), kGuardNames[check], texts::kNeverBeganFormat);
   }
   VerdictFlags flags;
   flags.decoder_available = checks[0].first;

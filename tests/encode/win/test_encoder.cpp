@@ -7,8 +7,10 @@
 //   CC_TEST_ENCODER_SET_LAYERS  "fail" refuses every layer count; otherwise
 //                               only a VT_UI4 of 2 is accepted
 //   CC_TEST_ENCODER_UNLOCK      "fail" refuses MF_TRANSFORM_ASYNC_UNLOCK
-//   CC_TEST_ENCODER_FAULT       "ActivateObject" or "SetOutputType:WxH": a real
-//                               access violation at that point
+//   CC_TEST_ENCODER_FAULT       a comma-separated list of "ActivateObject",
+//                               "SetOutputType:WxH" and "Release" (the
+//                               encoder's last): a real access violation at
+//                               each of those points
 //   CC_TEST_ENCODER_HANG        "SetOutputType:WxH": that call never returns;
 //                               "DLL_PROCESS_ATTACH" or "DLL_PROCESS_DETACH":
 //                               DllMain never returns from that notification,
@@ -80,9 +82,15 @@ void crash() {
 // so are its callers' frames: a real driver's frames carry no handler of this
 // DLL's own C++ runtime, and neither may the frames the fault unwinds through.
 void crash_if_requested(const char* call) {
-  char wanted[128];
-  const DWORD length = GetEnvironmentVariableA("CC_TEST_ENCODER_FAULT", wanted, sizeof wanted);
-  if (length > 0 && length < sizeof wanted && std::strcmp(wanted, call) == 0)
+  char wanted[130] = ",";
+  const DWORD length = GetEnvironmentVariableA("CC_TEST_ENCODER_FAULT", wanted + 1, 127);
+  if (length == 0 || length >= 127)
+    return;
+  std::strcat(wanted, ",");
+  char item[130] = ",";
+  std::strncat(item, call, 127);
+  std::strcat(item, ",");
+  if (std::strstr(wanted, item))
     crash();
 }
 
@@ -240,8 +248,10 @@ class Encoder final : public IMFTransform, public ICodecAPI {
   ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
   ULONG STDMETHODCALLTYPE Release() override {
     ULONG left = InterlockedDecrement(&refs_);
-    if (left == 0)
+    if (left == 0) {
+      crash_if_requested("Release");
       delete this;
+    }
     return left;
   }
 
