@@ -9,6 +9,8 @@
 #include <devguid.h>
 #include <devpkey.h>
 
+#include "platform/seam_gate.h"
+
 namespace cc {
 namespace {
 
@@ -20,9 +22,14 @@ using GetDeviceRegistryPropertyA = decltype(&SetupDiGetDeviceRegistryPropertyA);
 using GetDevicePropertyW = decltype(&SetupDiGetDevicePropertyW);
 using DestroyDeviceInfoList = decltype(&SetupDiDestroyDeviceInfoList);
 
+// Each look-up passes the check's gate before and after: GetProcAddress may
+// wait for the loader lock, and a check given up meanwhile goes no further.
 template <typename Function>
 Function resolve(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  stop_if_given_up();
+  const FARPROC proc = GetProcAddress(module, name);
+  stop_if_given_up();
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
 }
 
 struct SetupFunctions {
@@ -56,12 +63,13 @@ SP_DEVINFO_DATA to_platform(const DeviceInfoData& device) {
 
 }  // namespace
 
+// The check's next call is gated, and its guard frees the library.
 ModuleHandle WinAdapterSource::load_library() {
   return LoadLibraryW(L"SetupAPI.dll");
 }
 
 ProcAddress WinAdapterSource::get_proc_address(ModuleHandle module, const char* name) {
-  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
+  return reinterpret_cast<void*>(resolve<FARPROC>(static_cast<HMODULE>(module), name));
 }
 
 std::unique_ptr<DeviceInfoSet> WinAdapterSource::get_class_devs(ModuleHandle module) {

@@ -33,6 +33,7 @@ HRESULT SystemLibrary::load() {
     return E_UNEXPECTED;
   path[length] = L'\\';
   std::wcscpy(path + length + 1, name_);
+  stop_if_given_up();
   module_ = LoadLibraryW(path);
   return module_ ? S_OK : last_error_result();
 }
@@ -41,6 +42,7 @@ HRESULT SystemLibrary::find(const char* name, FARPROC* proc) {
   HRESULT hr = load();
   if (FAILED(hr))
     return hr;
+  stop_if_given_up();
   *proc = GetProcAddress(module_, name);
   return *proc ? S_OK : last_error_result();
 }

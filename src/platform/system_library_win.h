@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "platform/com_types.h"
+#include "platform/seam_gate.h"
 
 namespace cc {
 
@@ -25,11 +26,15 @@ class SystemLibrary {
 
   // Loads the library if needed and finds the entry point; a failure
   // HRESULT (see load_failure) when either fails, and then *function is
-  // left as it was.
+  // left as it was. The load and the look-up each pass the calling check's
+  // gate before and after: a thread waits in them while another holds the
+  // loader lock, and a check given up meanwhile must not go on to call the
+  // function it found (throws CheckGivenUp).
   template <typename Function>
   HRESULT resolve(const char* name, Function* function) {
     FARPROC proc = nullptr;
     HRESULT hr = find(name, &proc);
+    stop_if_given_up();
     if (SUCCEEDED(hr))
       *function = reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
     return hr;

@@ -37,5 +37,21 @@ TEST(SystemLibraryTest, MissingEntryPointFailsThenAPresentOneResolves) {
   EXPECT_EQ(function, &GetTickCount);
 }
 
+// A check given up on loads and looks up nothing more: its gate stops it
+// before the loader, where it could wait for the loader lock.
+TEST(SystemLibraryTest, AGivenUpCheckLoadsNothing) {
+  struct GivenUpGate : SeamGate {
+    bool given_up() override { return true; }
+  } gate;
+  ASSERT_EQ(GetModuleHandleW(L"msimg32.dll"), nullptr);
+  SystemLibrary library(L"msimg32.dll");
+  TickCount function = nullptr;
+  set_thread_seam_gate(&gate);
+  EXPECT_THROW(library.resolve("GetTickCount", &function), CheckGivenUp);
+  set_thread_seam_gate(nullptr);
+  EXPECT_EQ(GetModuleHandleW(L"msimg32.dll"), nullptr);
+  EXPECT_EQ(function, nullptr);
+}
+
 }  // namespace
 }  // namespace cc
