@@ -1,6 +1,7 @@
-#if defined(_M_ARM64) || defined(__aarch64__)
+#if !defined(_M_IX86) && !defined(__i386__)
 // Resuming at a guard must not unwind: the frames it leaves behind may be in
-// the middle of an unwind already. MinGW's own setjmp/longjmp do not.
+// the middle of an unwind already. Without a frame, the C runtime's longjmp
+// (x64) and MinGW's own (ARM64) restore the registers and nothing else.
 #define __USE_MINGW_SETJMP_NON_SEH
 #endif
 #include "report/fault_guard_win.h"
@@ -9,7 +10,9 @@
 
 #include <cxxabi.h>
 
-#include <csetjmp>
+#include <setjmp.h>
+
+#include <cstdlib>
 #include <exception>
 
 namespace cc {
@@ -31,20 +34,13 @@ ExceptionState& exception_state() {
   return *reinterpret_cast<ExceptionState*>(abi::__cxa_get_globals());
 }
 
-#if defined(_M_X64) || defined(__x86_64__)
-// No unwinding on the way back: GCC's builtin restores the guard's frame
-// and nothing else.
-using ResumePoint = void* [5];
-#define CC_SET_RESUME_POINT(point) __builtin_setjmp(point)
-#define CC_RESUME(point) __builtin_longjmp(point, 1)
-#else
 // x86: the C runtime's longjmp also drops the SEH registrations of the
 // frames it leaves (driver and system code register them on the stack).
-// ARM64: MinGW's non-unwinding pair (see the top of this file).
-using ResumePoint = std::jmp_buf;
+// x64 and ARM64: no unwinding (see the top of this file). Either way every
+// callee-saved register is restored, which the guard's callers rely on.
+using ResumePoint = jmp_buf;
 #define CC_SET_RESUME_POINT(point) setjmp(point)
 #define CC_RESUME(point) longjmp(point, 1)
-#endif
 
 // One active guard on the thread: where a fault that cannot be thrown
 // resumes, and the exception state to restore there.
@@ -56,6 +52,7 @@ struct GuardFrame {
 
 thread_local GuardFrame* t_innermost = nullptr;
 LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
+std::terminate_handler g_previous_terminate = nullptr;
 
 // Faults a probe can survive. A stack overflow is not among them: there is no
 // stack left to throw on.
@@ -224,6 +221,17 @@ LONG WINAPI fault_filter(EXCEPTION_POINTERS* info) {
   return g_previous_filter ? g_previous_filter(info) : EXCEPTION_CONTINUE_SEARCH;
 }
 
+// A crash that could not leave as an exception (it left a noexcept
+// destructor, a driver's Release inside ComPtr's) resumes at the innermost
+// guard; without one the handler installed before decides.
+[[noreturn]] void resume_on_terminate() {
+  if (t_innermost)
+    cc_resume_at_innermost_guard();
+  if (g_previous_terminate)
+    g_previous_terminate();
+  std::abort();
+}
+
 // Pops the guard however the operation leaves.
 struct PopGuard {
   GuardFrame& frame;
@@ -234,11 +242,13 @@ struct PopGuard {
 
 WinFaultGuard::WinFaultGuard() {
   g_previous_filter = SetUnhandledExceptionFilter(&fault_filter);
+  g_previous_terminate = std::set_terminate(&resume_on_terminate);
   previous_guard_ = set_fault_guard(this);
 }
 
 WinFaultGuard::~WinFaultGuard() {
   set_fault_guard(previous_guard_);
+  std::set_terminate(g_previous_terminate);
   SetUnhandledExceptionFilter(g_previous_filter);
 }
 

@@ -8,9 +8,11 @@
 //                               only a VT_UI4 of 2 is accepted
 //   CC_TEST_ENCODER_UNLOCK      "fail" refuses MF_TRANSFORM_ASYNC_UNLOCK
 //   CC_TEST_ENCODER_FAULT       a comma-separated list of "ActivateObject",
-//                               "SetOutputType:WxH" and "Release" (the
-//                               encoder's last): a real access violation at
-//                               each of those points
+//                               "SetOutputType:WxH" and "Release" (the last
+//                               Release of the encoder and of each attribute
+//                               store it hands out, which the caller holds
+//                               alone): a real access violation at each of
+//                               those points
 //   CC_TEST_ENCODER_HANG        "SetOutputType:WxH": that call never returns;
 //                               "DLL_PROCESS_ATTACH" or "DLL_PROCESS_DETACH":
 //                               DllMain never returns from that notification,
@@ -115,7 +117,8 @@ const char* property_name(const GUID* api) {
 }
 
 // The transform's attribute store: a real store, except that the unlock
-// attribute can be refused.
+// attribute can be refused. Each GetAttributes hands out a view of its own, so
+// that its last Release is the caller's.
 class Attributes final : public IMFAttributes {
  public:
   explicit Attributes(ComPtr<IMFAttributes> inner) : inner_(std::move(inner)) {}
@@ -132,8 +135,10 @@ class Attributes final : public IMFAttributes {
   ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
   ULONG STDMETHODCALLTYPE Release() override {
     ULONG left = InterlockedDecrement(&refs_);
-    if (left == 0)
+    if (left == 0) {
+      crash_if_requested("Release");
       delete this;
+    }
     return left;
   }
 
@@ -265,14 +270,11 @@ class Encoder final : public IMFTransform, public ICodecAPI {
   HRESULT STDMETHODCALLTYPE GetAttributes(IMFAttributes** attributes) override {
     log_call("GetAttributes");
     if (!attributes_) {
-      ComPtr<IMFAttributes> inner;
-      HRESULT hr = MFCreateAttributes(&inner, 2);
+      HRESULT hr = MFCreateAttributes(&attributes_, 2);
       if (FAILED(hr))
         return hr;
-      attributes_.Attach(new Attributes(std::move(inner)));
     }
-    *attributes = attributes_.Get();
-    (*attributes)->AddRef();
+    *attributes = new Attributes(attributes_);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE SetOutputType(DWORD stream, IMFMediaType* type, DWORD flags) override {

@@ -5,6 +5,10 @@
 //   fault_probe divide      : an integer division by zero inside a guard
 //   fault_probe worker      : guarded and nested faults on a thread of their
 //                             own (checks after a stalled one run on workers)
+//   fault_probe release     : a null write in a destructor (noexcept) that runs
+//                             as its scope ends
+//   fault_probe cleanup     : a null write in a destructor that runs while a
+//                             first fault's exception unwinds
 //   fault_probe unguarded   : a null write outside every guard (must crash)
 //   fault_probe chained     : as unguarded, with a filter installed before the
 //                             guard's; that filter must see the fault (exit 3)
@@ -12,6 +16,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <thread>
 
@@ -22,6 +27,15 @@
 namespace {
 
 int g_released = 0;
+// Access violations the system dispatched: one per fault, or the guard faulted
+// again while it threw.
+LONG g_dispatched = 0;
+
+LONG WINAPI count_access_violations(EXCEPTION_POINTERS* info) {
+  if (info->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION)
+    InterlockedIncrement(&g_dispatched);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
 
 // Stands in for whatever filter the process had before the guard: the guard
 // must hand it every fault that no guard claims, and only those.
@@ -55,6 +69,21 @@ __attribute__((noinline)) void write_through_null() {
   g_store();
 }
 
+// A release that crashes, as a driver's Release called from ComPtr's
+// destructor does.
+struct CrashingRelease {
+  ~CrashingRelease() { g_store(); }
+};
+
+__attribute__((noinline)) void crash_in_destructor() {
+  CrashingRelease object;
+}
+
+__attribute__((noinline)) void crash_then_crash_in_cleanup() {
+  CrashingRelease object;
+  g_store();
+}
+
 __attribute__((noinline)) int divide_by_zero() {
 #if defined(__aarch64__)
   // ARM64 division by zero does not trap: Windows compilers (MSVC, which
@@ -75,6 +104,7 @@ int main(int argc, char** argv) {
     SetUnhandledExceptionFilter(&previous_filter);
   cc::WinFaultGuard guard;
   cc::ReportSection section;
+  AddVectoredExceptionHandler(1, &count_access_violations);
 
   if (mode == "chained") {
     cc::run_guarded(section, "probe", [] { write_through_null(); });
@@ -102,12 +132,17 @@ int main(int argc, char** argv) {
         after = true;
       });
     }).join();
+  } else if (mode == "release") {
+    cc::run_guarded(section, "release", [] { crash_in_destructor(); });
+  } else if (mode == "cleanup") {
+    cc::run_guarded(section, "cleanup", [] { crash_then_crash_in_cleanup(); });
   } else if (mode == "divide") {
     cc::run_guarded(section, "divide", [] { std::printf("%d\n", divide_by_zero()); });
   }
   // A second fault after the first proves the guard state was restored.
   cc::run_guarded(section, "again", [] { write_through_null(); });
   std::fputs(cc::section_text(section).c_str(), stdout);
-  std::printf("after=%d released=%d\n", after ? 1 : 0, g_released);
+  std::printf("after=%d released=%d dispatched=%ld uncaught=%d\n", after ? 1 : 0, g_released,
+              g_dispatched, std::uncaught_exceptions());
   return 0;
 }
