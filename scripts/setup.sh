@@ -21,7 +21,7 @@ here=$(cd "$(dirname "$0")" && pwd)
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 \
   wine wine64 wine32:i386 xvfb xauth \
   libgl1-mesa-dri libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 \
-  clang libclang-rt-14-dev libbenchmark-dev \
+  clang llvm libclang-rt-14-dev libbenchmark-dev \
   binutils python3 chromium \
   qemu-user-static binfmt-support debootstrap
 "$here/install_zig.sh"

@@ -66,5 +66,20 @@ check "manifest embedded" test -n "$manifest"
 check "manifest asks asInvoker" grep -q 'level="asInvoker"' <<<"$manifest"
 check "manifest declares no OS compatibility" test "$(grep -c 'supportedOS' <<<"$manifest")" = 0
 
+# Windows ARM64 keeps the thread's TEB in x18: no instruction of ours may
+# write it (LLVM reserves it for Windows; hand-written code must too).
+if [ "$CC_ARCH" = arm64 ]; then
+  objdump_tool=$(command -v llvm-objdump || command -v llvm-objdump-14)
+  if [ -z "$objdump_tool" ]; then
+    failures=$((failures + 1)); echo "not ok - llvm-objdump is missing for the x18 check"
+  else
+    "$objdump_tool" -d --no-show-raw-insn "$exe" >"${TMPDIR:-/tmp}/cc-x18-$$.txt" 2>/dev/null
+    check "disassembled" test -s "${TMPDIR:-/tmp}/cc-x18-$$.txt"
+    check "no instruction writes x18" python3 "$CC_SOURCE_DIR/tests/app/x18_writers.py" \
+      <"${TMPDIR:-/tmp}/cc-x18-$$.txt"
+    rm -f "${TMPDIR:-/tmp}/cc-x18-$$.txt"
+  fi
+fi
+
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -28,6 +28,13 @@ for mode in release cleanup; do
   check "$mode: no exception left in flight" contains "$out" 'uncaught=0'
 done
 
+# A check given up on that crashes on its way out stays given up: the guard
+# writes no line for it and its next platform call is stopped too.
+wine_run givenup "$probe" givenup
+check "given up, crashing while it unwinds: it stays given up" contains "$CC_WORK/givenup.out" 'stopped=1 stays=1'
+check "given up, crashing while it unwinds: no line of its own" \
+  test "$(grep -c 'givenup catch' "$CC_WORK/givenup.out")" = 0
+
 wine_run nested "$probe" nested
 out=$CC_WORK/nested.out
 check "nested: the innermost guard consumes it" contains "$out" '\t\t*** Error: inner catch undefined exception!'

@@ -9,6 +9,9 @@
 //                             as its scope ends
 //   fault_probe cleanup     : a null write in a destructor that runs while a
 //                             first fault's exception unwinds
+//   fault_probe givenup     : a check given up on whose way out (CheckGivenUp
+//                             unwinding) crashes in a destructor: it must
+//                             stay given up
 //   fault_probe unguarded   : a null write outside every guard (must crash)
 //   fault_probe chained     : as unguarded, with a filter installed before the
 //                             guard's; that filter must see the fault (exit 3)
@@ -20,6 +23,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/seam_gate.h"
 #include "report/com_error.h"
 #include "report/com_error_win.h"
 #include "report/fault_guard_win.h"
@@ -79,6 +83,16 @@ __attribute__((noinline)) void crash_in_destructor() {
   CrashingRelease object;
 }
 
+// What the watchdog's gate says of a check it gave up on.
+struct GivenUpGate : cc::SeamGate {
+  bool given_up() override { return true; }
+};
+
+__attribute__((noinline)) void crash_while_given_up() {
+  CrashingRelease object;
+  cc::stop_if_given_up();
+}
+
 __attribute__((noinline)) void crash_then_crash_in_cleanup() {
   CrashingRelease object;
   g_store();
@@ -87,9 +101,11 @@ __attribute__((noinline)) void crash_then_crash_in_cleanup() {
 __attribute__((noinline)) int divide_by_zero() {
 #if defined(__aarch64__)
   // ARM64 division by zero does not trap: Windows compilers (MSVC, which
-  // builds drivers) test the divisor and raise the fault with this break.
+  // builds drivers) test the divisor and break with 0xF004, which Windows
+  // dispatches as an integer divide by zero. (0xF003 is __fastfail, which
+  // ends the process without any handler seeing it.)
   if (g_zero == 0)
-    __asm__ volatile("brk #0xf003");
+    __asm__ volatile("brk #0xf004");
 #endif
   return 10 / g_zero;
 }
@@ -136,6 +152,25 @@ int main(int argc, char** argv) {
     cc::run_guarded(section, "release", [] { crash_in_destructor(); });
   } else if (mode == "cleanup") {
     cc::run_guarded(section, "cleanup", [] { crash_then_crash_in_cleanup(); });
+  } else if (mode == "givenup") {
+    GivenUpGate gate;
+    bool stopped = false;
+    try {
+      cc::run_guarded(section, "givenup", [&] {
+        cc::set_thread_seam_gate(&gate);
+        crash_while_given_up();
+      });
+    } catch (const cc::CheckGivenUp&) {
+      stopped = true;
+    }
+    bool stays = false;
+    try {
+      cc::stop_if_given_up();
+    } catch (const cc::CheckGivenUp&) {
+      stays = true;
+    }
+    cc::set_thread_seam_gate(nullptr);
+    std::printf("stopped=%d stays=%d\n", stopped ? 1 : 0, stays ? 1 : 0);
   } else if (mode == "divide") {
     cc::run_guarded(section, "divide", [] { std::printf("%d\n", divide_by_zero()); });
   }
