@@ -99,9 +99,9 @@ check "attach: one line in the encoding section, naming the step" same "$(encodi
   $'\t\t*** Error: check_encoder_io_media_types: ActivateObject did not answer within 3 seconds!'
 check "attach: the decoding and GPU sections as without it" same \
   "$(sed '/^Camera Built-in/,$d' <<<"$(rest attach)")" "$(sed '/^Camera Built-in/,$d' <<<"$(rest plain)")"
-check "attach: the camera check, on the spare, cut with one line" same \
+check "attach: the camera check, on the spare, cut at the deadline with one line" same \
   "$(sed -n '/^Camera Built-in/,/^Endpoint OS$/p' "$CC_WORK/attach.report")" \
-  $'Camera Built-in H.264 Encoding Details:\n\n\t\t*** Error: check_uvc11_camera_capability did not answer within 3 seconds!\n\nEndpoint OS'
+  $'Camera Built-in H.264 Encoding Details:\n\n\t\t*** Error: check_uvc11_camera_capability was still running at the deadline of 6 seconds!\n\nEndpoint OS'
 read -r report_ms end_ms <"$CC_WORK/attach.times"
 echo "attach: report after $report_ms ms, process ended after $end_ms ms"
 check "attach: report within twice the limit and a look ($report_ms ms)" test "$report_ms" -le 8000
