@@ -30,8 +30,24 @@ struct ExceptionState {
   unsigned int uncaught;
 };
 
+#if defined(_LIBCPP_VERSION)
+}  // namespace
+}  // namespace cc
+// libc++abi exports it, but its header keeps it to itself.
+extern "C" void* __cxa_get_globals() noexcept;
+namespace cc {
+namespace {
+void* exception_globals() {
+  return __cxa_get_globals();
+}
+#else
+void* exception_globals() {
+  return abi::__cxa_get_globals();
+}
+#endif
+
 ExceptionState& exception_state() {
-  return *reinterpret_cast<ExceptionState*>(abi::__cxa_get_globals());
+  return *static_cast<ExceptionState*>(exception_globals());
 }
 
 // x86: the C runtime's longjmp also drops the SEH registrations of the

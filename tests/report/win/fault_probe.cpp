@@ -9,6 +9,8 @@
 //                             as its scope ends
 //   fault_probe cleanup     : a null write in a destructor that runs while a
 //                             first fault's exception unwinds
+//   fault_probe own         : a null write by the program's own code, not a
+//                             call, with an object alive in its frame
 //   fault_probe givenup     : a check given up on whose way out (CheckGivenUp
 //                             unwinding) crashes in a destructor: it must
 //                             stay given up
@@ -78,6 +80,11 @@ __attribute__((noinline)) void write_through_null() {
 struct CrashingRelease {
   ~CrashingRelease() { g_store(); }
 };
+
+__attribute__((noinline)) void crash_in_own_code() {
+  Owned owned;
+  *g_null = 1;
+}
 
 __attribute__((noinline)) void crash_in_destructor() {
   CrashingRelease object;
@@ -150,6 +157,8 @@ int main(int argc, char** argv) {
     }).join();
   } else if (mode == "release") {
     cc::run_guarded(section, "release", [] { crash_in_destructor(); });
+  } else if (mode == "own") {
+    cc::run_guarded(section, "own", [] { crash_in_own_code(); });
   } else if (mode == "cleanup") {
     cc::run_guarded(section, "cleanup", [] { crash_then_crash_in_cleanup(); });
   } else if (mode == "givenup") {
