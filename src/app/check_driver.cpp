@@ -53,7 +53,8 @@ int limit_seconds(std::chrono::milliseconds limit) {
 }
 
 // The line that stands for the rest of a check that was cut short.
-void write_cut_short(ReportSection& section, const CheckOutcome& outcome,
+void write_cut_short(ReportSection& section,
+                     const CheckOutcome& outcome,
                      std::chrono::milliseconds limit) {
   const char* step = outcome.unanswered_step->c_str();
   switch (outcome.cut) {

@@ -26,7 +26,7 @@ struct WatchedFlags {
 struct GivenUp {
   std::string step;  // innermost guarded step running; empty when none was
   WatchedFlags flags;
-  std::string text;  // the lines the section completed before
+  std::string text;    // the lines the section completed before
   bool began = false;  // its thread had started it
   // Its thread met an exception that nothing could handle (std::terminate),
   // with this last-error code.

@@ -289,9 +289,10 @@ TEST_P(SlowWriterTest, OnlyTheDeadlineCutsACheckThatKeepsWriting) {
   const std::string& out = run.platform.out;
   const std::string last = "\tName=" + std::to_string(GetParam().lines - 1) + "\n";
   EXPECT_EQ(out.find(last) == std::string::npos, GetParam().cut) << out;
-  EXPECT_EQ(out.find("check_supported_video_card was still running at the deadline of 1 seconds!") !=
-                std::string::npos,
-            GetParam().cut)
+  EXPECT_EQ(
+      out.find("check_supported_video_card was still running at the deadline of 1 seconds!") !=
+          std::string::npos,
+      GetParam().cut)
       << out;
   EXPECT_NE(out.find("\tName=0\n"), std::string::npos) << out;
   EXPECT_LT(run.to_report, 2 * limit + limit / 2);

@@ -48,8 +48,8 @@ class FakeScript {
   void fault_release_after_call(int index) { release_fault_after_call_ = index; }
   void on_release() {
     const int release = releases++;
-    const bool after_call = release_fault_after_call_ &&
-                            static_cast<int>(calls.size()) > *release_fault_after_call_;
+    const bool after_call =
+        release_fault_after_call_ && static_cast<int>(calls.size()) > *release_fault_after_call_;
     if (release == release_fault_ || after_call) {
       release_fault_ = -1;
       release_fault_after_call_.reset();

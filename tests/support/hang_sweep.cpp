@@ -89,8 +89,10 @@ class Recorder {
 
 // The state kept and the line a check cut short gets: `format` filled with
 // the step and the seconds (the limit, or the deadline, twice the limit).
-CheckState given_up_at(const CheckState& state, const std::string& step,
-                       const char* format = texts::kNoAnswerFormat, int limits = 1) {
+CheckState given_up_at(const CheckState& state,
+                       const std::string& step,
+                       const char* format = texts::kNoAnswerFormat,
+                       int limits = 1) {
   CheckState given_up = state;
   char line[512];
 #pragma GCC diagnostic push
