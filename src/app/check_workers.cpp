@@ -477,11 +477,12 @@ void prime_clocks(WatchedRun& run) {
 // How long the run waits for its helpers to run: on Windows a thread runs in
 // microseconds (Wine takes milliseconds), unless another holds the loader.
 std::chrono::milliseconds helper_start_bound(std::chrono::milliseconds limit) {
-  return std::min<std::chrono::milliseconds>(limit / 4, std::chrono::seconds(2));
+  return std::min<std::chrono::milliseconds>(limit / 2, std::chrono::seconds(2));
 }
 
-// Starts the spare and the watchdog and waits (bounded) until both run; a
-// spare that does not is no spare. False when there is no watchdog.
+// Starts the spare and the watchdog and waits (bounded) until both run. A
+// spare that is late still takes the checks a stall leaves; should it never
+// run, the deadline cuts them. False when there is no watchdog.
 bool start_helpers(const std::shared_ptr<WatchedRun>& run) {
   prime_clocks(*run);
   const bool spare = run->platform.start_thread([run] { serve_as_spare(run); });
@@ -491,7 +492,7 @@ bool start_helpers(const std::shared_ptr<WatchedRun>& run) {
     run->changed.wait_for(lock, helper_start_bound(run->limit), [&] {
       return (!spare || run->spare_running) && (!watchdog || run->watchdog_running);
     });
-    run->spare_started = spare && run->spare_running;
+    run->spare_started = spare;
   }
   if (watchdog)
     return true;
