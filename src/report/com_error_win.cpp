@@ -2,14 +2,9 @@
 
 #include <windows.h>
 
-#include "platform/seam_gate.h"
-
 namespace cc {
 
-// A check's message lines look the text up: a platform call like any other,
-// which a check given up on does not make.
 std::optional<std::string> WinSystemErrors::format_message(HRESULT hr) {
-  stop_if_given_up();
   char* text = nullptr;
   DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
