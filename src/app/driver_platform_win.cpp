@@ -66,19 +66,20 @@ bool is_key_press(const INPUT_RECORD& record) {
 // cmd's "pause", without starting cmd: after a stall a driver may hold the
 // loader lock for good, and starting a process may need it. Console reads
 // load no library. With no console on standard input nobody can answer, so
-// the run goes on at once.
+// the run goes on at once. Either way the prompt's line ends, as cmd ends it:
+// a run appended to the same file (">>") then starts on a line of its own.
 void WinDriverPlatform::pause() {
   std::fputs(kPausePrompt, stdout);
   std::fflush(stdout);
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;
-  if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode))
-    return;
-  INPUT_RECORD record;
-  DWORD read = 0;
-  while (ReadConsoleInputW(input, &record, 1, &read) && read == 1 && !is_key_press(record)) {
+  if (input != nullptr && input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode)) {
+    INPUT_RECORD record;
+    DWORD read = 0;
+    while (ReadConsoleInputW(input, &record, 1, &read) && read == 1 && !is_key_press(record)) {
+    }
   }
-  std::fputs("\n", stdout);  // cmd ends the prompt's line once a key came
+  std::fputs("\n", stdout);
   std::fflush(stdout);
 }
 
