@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <stdexcept>
 
 #include "report/com_error.h"
@@ -275,23 +274,16 @@ class PauseTest : public ::testing::TestWithParam<PauseRow> {};
 // pause after a stall, none with nobody to answer; the process ends last.
 TEST_P(PauseTest, PathFollowsWhoCanAnswerAndWhetherADriverStalled) {
   const PauseRow& row = GetParam();
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool ended = false;
+  std::promise<void> ended;
   CheckSet checks = scripted_checks({});
-  if (row.stall)
-    checks.camera = [&](ReportSection&, bool&, bool&) {
-      std::unique_lock<std::mutex> lock(mutex);
-      changed.wait(lock, [&] { return ended; });
+  if (row.stall)  // the camera check answers once the process ends
+    checks.camera = [woken = ended.get_future().share()](ReportSection&, bool&, bool&) {
+      woken.wait();
     };
   FakeDriverPlatform platform;
   platform.console_input = row.console;
   platform.station_flags = row.station_flags;
-  platform.on_end_process = [&] {
-    std::lock_guard<std::mutex> lock(mutex);
-    ended = true;
-    changed.notify_all();
-  };
+  platform.on_end_process = [&] { ended.set_value(); };
   FakeOs os;
   const char* argv[] = {"CapabilityChecker.exe"};
   EXPECT_EQ(run_checker(1, argv, platform, os, checks, std::chrono::milliseconds(50)), 0);
