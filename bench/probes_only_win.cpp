@@ -1,8 +1,9 @@
 // The floor for the benchmark: the same platform calls the checker makes, in
 // the same order, through the same bindings, with no decisions kept and no
-// report built or written. Like the checker, it starts its two helper threads
-// (the spare and the watchdog, parked until the end) before COM, and ends the
-// process without unloading the drivers. With --without-helpers it starts no
+// report built or written. Like the checker, it asks whether anyone can answer
+// the pause and starts its two helper threads (the spare and the watchdog,
+// parked until the end) before COM, pauses as the checker does after a run
+// without a stall, and ends the process without unloading the drivers. With --without-helpers it starts no
 // thread, so that scripts/bench.sh can tell what the two starts cost.
 #include <chrono>
 #include <condition_variable>
@@ -226,6 +227,7 @@ int main(int argc, char** argv) {
   cc::WinMediaFoundation mf;
   cc::WinDirectShow directshow;
   static Helpers parked;  // outlives main: the threads are never joined
+  const bool anyone = cc::anyone_to_answer(driver);  // asked before any driver, as the checker asks
   if (helpers)
     parked.start(driver);
   if (SUCCEEDED(driver.co_initialize())) {
@@ -237,7 +239,7 @@ int main(int argc, char** argv) {
   }
   get_os_product_name(os);
   parked.release();
-  driver.pause();
+  cc::pause_after_report(driver, anyone, false);
   driver.end_process(0);  // the checker's last platform call
   return 0;
 }

@@ -11,9 +11,15 @@ if printf '%s\n' "$@" | grep -q ':i386$' &&
   need_update=1
 fi
 
+# "dpkg -s" refuses a name installed for two architectures (libgl1-mesa-dri
+# with libgl1-mesa-dri:i386), which made every run update the package lists
+# and fail without the network.
+installed() {
+  dpkg-query -W -f='${db:Status-Status}\n' "$1" 2>/dev/null | grep -qx installed
+}
 missing=()
 for package in "$@"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+  installed "$package" || missing+=("$package")
 done
 
 if [ "${#missing[@]}" -gt 0 ] || [ -n "${need_update:-}" ]; then

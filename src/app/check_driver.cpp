@@ -1,5 +1,7 @@
 #include "app/check_driver.h"
 
+#include <thread>
+
 #include "app/check_workers.h"
 #include "report/com_error.h"
 #include "report/watchdog.h"
@@ -132,7 +134,7 @@ void assemble(Sections& sections, const VerdictFlags& flags, OsPlatform& os) {
   summary << texts::kEndpointOs << '\n' << texts::kOsIndent << get_os_product_name(os) << '\n';
 }
 
-// Builds the report from the checks' outcomes, writes it out, and pauses.
+// Builds the report from the checks' outcomes and writes it out.
 void write_report(const CheckRun& run, const std::string& report_path, DriverPlatform& platform,
                   OsPlatform& os, std::chrono::milliseconds limit) {
   Sections sections;
@@ -144,7 +146,6 @@ void write_report(const CheckRun& run, const std::string& report_path, DriverPla
   platform.write_stdout(report);
   if (!report_path.empty() && !platform.write_report_file(report_path, report))
     platform.write_stderr("Can't open " + report_path);
-  platform.pause();
 }
 
 }  // namespace
@@ -164,6 +165,29 @@ std::string encoding_verdict(const VerdictFlags& flags) {
 std::string decoding_verdict(const VerdictFlags& flags) {
   return std::string(flags.decoder_available ? texts::kVerdictOnboard : texts::kVerdictSoftware) +
          "\n";
+}
+
+bool anyone_to_answer(bool console_input, std::optional<std::uint32_t> station_flags) {
+  return console_input && (!station_flags || (*station_flags & kWindowStationVisible) != 0);
+}
+
+bool anyone_to_answer(DriverPlatform& platform) {
+  std::uint32_t mode = 0;
+  if (!platform.get_stdin_console_mode(&mode))
+    return false;
+  std::uint32_t flags = 0;
+  return anyone_to_answer(true, platform.get_window_station_flags(&flags)
+                                    ? std::optional<std::uint32_t>(flags)
+                                    : std::nullopt);
+}
+
+void pause_after_report(DriverPlatform& platform, bool anyone, bool stalled) {
+  if (!anyone)
+    platform.write_stdout(std::string(kPausePrompt) + "\n");
+  else if (stalled)
+    platform.console_pause(kPausePrompt);
+  else
+    platform.pause();
 }
 
 std::chrono::milliseconds stall_limit_from_environment(DriverPlatform& platform) {
@@ -192,12 +216,18 @@ int run_checker(int argc, const char* const* argv, DriverPlatform& platform, OsP
   std::string report_path;
   if (argc > 1 && argv[1])
     report_path = argv[1];
-  // After a stall the watchdog's thread ends the run, and the process with
-  // it. Either way the process ends without unloading the drivers, whose
-  // unload code could wait for what a thread given up on holds, or hang.
+  // Asked before any driver runs: after a stall a stuck driver may hold
+  // what the answer needs.
+  const bool anyone = anyone_to_answer(platform);
+  // After a stall the watchdog's thread ends the run (the calling thread
+  // when it got through), and the process with it. Either way the process
+  // ends without unloading the drivers, whose unload code could wait for
+  // what a thread given up on holds, or hang.
+  const std::thread::id caller = std::this_thread::get_id();
   const auto end_run = [&](const CheckRun& run) {
     try {
       write_report(run, report_path, platform, os, stall_limit);
+      pause_after_report(platform, anyone, std::this_thread::get_id() != caller);
     } catch (...) {
       // what was written stays; the process still ends
     }

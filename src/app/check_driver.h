@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -45,7 +46,22 @@ class DriverPlatform {
   // Creates or empties the file at path in text mode with shared access and
   // writes text into it; false when it cannot be opened.
   virtual bool write_report_file(const std::string& path, const std::string& text) = 0;
+  // Standard input's console mode (GetConsoleMode); false when standard
+  // input is not a console.
+  virtual bool get_stdin_console_mode(std::uint32_t* mode) = 0;
+  // The flags of the process's window station (GetProcessWindowStation, then
+  // GetUserObjectInformation with UOI_FLAGS); false when they cannot be read.
+  virtual bool get_window_station_flags(std::uint32_t* flags) = 0;
+  // The platform's own pause: "pause" through the command processor, waiting
+  // for it to end (its prompt in the system's language, keys typed ahead and
+  // Ctrl+C as the platform treats them). Ctrl+C or closing the console while
+  // it waits ends the process as end_process(0) would.
   virtual void pause() = 0;
+  // The checker's own pause, for after a stall, when starting the command
+  // processor may wait for the loader lock a stuck driver holds: drops the
+  // keys typed ahead, shows prompt, waits for a key (Ctrl+C counts as one),
+  // and ends the prompt's line.
+  virtual void console_pause(const std::string& prompt) = 0;
   // The value of an environment variable; nullopt when it is not set.
   virtual std::optional<std::string> environment_variable(const std::string& name) = 0;
   // Starts a thread running body and lets it go: the driver never waits for
@@ -65,6 +81,26 @@ using texts::kCameraHeading;
 using texts::kDecodingHeading;
 using texts::kEncodingHeading;
 using texts::kGpuDetailsHeading;
+
+// The prompt of the checker's own pause, as the command processor words it.
+inline constexpr char kPausePrompt[] = "Press any key to continue . . . ";
+// WSF_VISIBLE: the window station has a display a person can see.
+inline constexpr std::uint32_t kWindowStationVisible = 0x0001;
+
+// Whether anyone can answer the pause: standard input is a console, and the
+// window station is visible (a service, or a task run as SYSTEM or whether a
+// user is logged on or not, has an invisible one, though it may have a
+// console). Station flags that cannot be read leave it to the console.
+bool anyone_to_answer(bool console_input, std::optional<std::uint32_t> station_flags);
+// The same, asked of the platform; the driver asks before the first driver
+// call, so that no stuck driver stands in the way of the answer.
+bool anyone_to_answer(DriverPlatform& platform);
+
+// The pause after the report. With nobody to answer, the prompt and its line
+// end, and on at once; after a stall, the checker's own console pause; else
+// the platform's own. The prompt's line always ends, so that a run appended
+// to the same file starts on a line of its own.
+void pause_after_report(DriverPlatform& platform, bool anyone, bool stalled);
 
 // The text after "H.264 Encoding: " / "H.264 Decoding: ", line ends included.
 std::string encoding_verdict(const VerdictFlags& flags);

@@ -1,5 +1,6 @@
 #include "app/driver_platform_posix.h"
 
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -28,15 +29,30 @@ bool PosixDriverPlatform::write_report_file(const std::string& path, const std::
   return true;
 }
 
+bool PosixDriverPlatform::get_stdin_console_mode(std::uint32_t* mode) {
+  *mode = 0;
+  return isatty(STDIN_FILENO) == 1;
+}
+
+bool PosixDriverPlatform::get_window_station_flags(std::uint32_t*) {
+  return false;  // none here: the terminal alone tells
+}
+
 void PosixDriverPlatform::pause() {
-  if (!isatty(STDIN_FILENO))
-    return;  // nobody to press a key: go on at once
   std::fputs("Press Enter to continue . . . ", stdout);
   std::fflush(stdout);
   int c;
   do {
     c = std::getchar();
   } while (c != '\n' && c != EOF);
+  if (c == EOF)
+    std::fputs("\n", stdout);  // no Enter echoed the line's end
+  std::fflush(stdout);
+}
+
+void PosixDriverPlatform::console_pause(const std::string&) {
+  tcflush(STDIN_FILENO, TCIFLUSH);  // what was typed during the run is no answer
+  pause();
 }
 
 std::optional<std::string> PosixDriverPlatform::environment_variable(const std::string& name) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <system_error>
 #include <thread>
 
@@ -37,10 +38,33 @@ bool WinDriverPlatform::write_report_file(const std::string& path, const std::st
   return true;
 }
 
+bool WinDriverPlatform::get_stdin_console_mode(std::uint32_t* mode) {
+  DWORD value = 0;
+  const BOOL ok = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &value);
+  *mode = value;
+  return ok != FALSE;
+}
+
+bool WinDriverPlatform::get_window_station_flags(std::uint32_t* flags) {
+  const HWINSTA station = GetProcessWindowStation();  // not to be closed
+  USEROBJECTFLAGS info = {};
+  if (station == nullptr ||
+      !GetUserObjectInformationW(station, UOI_FLAGS, &info, sizeof(info), nullptr))
+    return false;
+  *flags = info.dwFlags;
+  return true;
+}
+
 namespace {
 
-// What cmd's "pause" shows.
-constexpr char kPausePrompt[] = "Press any key to continue . . . ";
+// Ctrl+C, Ctrl+Break or a closed console while the process waits at its
+// pause: the run is over, so the process ends as it does on every path, with
+// status 0 and no library unloaded. The default handler's ExitProcess would
+// end it with STATUS_CONTROL_C_EXIT and run every driver's unload code.
+BOOL WINAPI end_at_console_event(DWORD) {
+  TerminateProcess(GetCurrentProcess(), 0);
+  return TRUE;
+}
 
 // A key that cmd's "pause" goes on at: any key pressed, save a modifier alone.
 bool is_key_press(const INPUT_RECORD& record) {
@@ -63,22 +87,32 @@ bool is_key_press(const INPUT_RECORD& record) {
 
 }  // namespace
 
-// cmd's "pause", without starting cmd: after a stall a driver may hold the
-// loader lock for good, and starting a process may need it. Console reads
-// load no library. With no console on standard input nobody can answer, so
-// the run goes on at once.
 void WinDriverPlatform::pause() {
-  std::fputs(kPausePrompt, stdout);
-  std::fflush(stdout);
+  // cmd and this process both get the console's Ctrl+C.
+  SetConsoleCtrlHandler(end_at_console_event, TRUE);
+  std::system("pause");
+}
+
+// cmd's "pause" without starting cmd. Console reads and mode changes load no
+// library and start no thread.
+void WinDriverPlatform::console_pause(const std::string& prompt) {
+  SetConsoleCtrlHandler(end_at_console_event, TRUE);  // Ctrl+Break, a closed console
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;
-  if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode))
-    return;
-  INPUT_RECORD record;
-  DWORD read = 0;
-  while (ReadConsoleInputW(input, &record, 1, &read) && read == 1 && !is_key_press(record)) {
+  const bool console = GetConsoleMode(input, &mode) != FALSE;
+  std::fwrite(prompt.data(), 1, prompt.size(), stdout);
+  std::fflush(stdout);
+  if (console) {
+    // Without processed input Ctrl+C arrives as a key, not as a signal.
+    SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_PROCESSED_INPUT));
+    FlushConsoleInputBuffer(input);  // a key pressed while the checks ran is no answer
+    INPUT_RECORD record;
+    DWORD read = 0;
+    while (ReadConsoleInputW(input, &record, 1, &read) && read == 1 && !is_key_press(record)) {
+    }
+    SetConsoleMode(input, mode);  // the console goes back to whoever started the checker
   }
-  std::fputs("\n", stdout);  // cmd ends the prompt's line once a key came
+  std::fputs("\n", stdout);
   std::fflush(stdout);
 }
 

@@ -1,6 +1,6 @@
 // Windows binding of DriverPlatform: COM, standard streams, the report file,
-// a "pause" as the command processor's, the environment, threads and the
-// process's end.
+// the console and window station, the command processor's "pause" and one of
+// the checker's own, the environment, threads and the process's end.
 #pragma once
 
 #include "app/check_driver.h"
@@ -14,7 +14,10 @@ class WinDriverPlatform : public DriverPlatform {
   void write_stdout(const std::string& text) override;
   void write_stderr(const std::string& text) override;
   bool write_report_file(const std::string& path, const std::string& text) override;
+  bool get_stdin_console_mode(std::uint32_t* mode) override;
+  bool get_window_station_flags(std::uint32_t* flags) override;
   void pause() override;
+  void console_pause(const std::string& prompt) override;
   std::optional<std::string> environment_variable(const std::string& name) override;
   bool start_thread(std::function<void()> body) override;
   void end_process(int status) override;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <stdexcept>
 
 #include "report/com_error.h"
@@ -234,6 +235,79 @@ TEST(CheckDriverTest, CameraFlagsAreOnlyRaisedByCamera) {
   run.go({}, scripted_checks(set));
   EXPECT_NE(run.platform.out.find("H.264 Encoding: \t Camera ( UVC 1.1 )\n"), std::string::npos);
 }
+
+struct AnswerRow {
+  const char* name;
+  bool console;
+  std::optional<std::uint32_t> station_flags;  // nullopt: cannot be read
+  bool anyone;
+};
+
+class AnyoneToAnswerTest : public ::testing::TestWithParam<AnswerRow> {};
+
+TEST_P(AnyoneToAnswerTest, ConsoleOnAVisibleStationAnswers) {
+  EXPECT_EQ(anyone_to_answer(GetParam().console, GetParam().station_flags), GetParam().anyone);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AnyoneToAnswerTest,
+    ::testing::Values(AnswerRow{"console_visible", true, kWindowStationVisible, true},
+                      AnswerRow{"console_visible_among_others", true, 0x3u, true},
+                      AnswerRow{"console_hidden_station", true, 0x0u, false},
+                      AnswerRow{"console_station_unknown", true, std::nullopt, true},
+                      AnswerRow{"no_console_visible", false, kWindowStationVisible, false},
+                      AnswerRow{"no_console_station_unknown", false, std::nullopt, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct PauseRow {
+  const char* name;
+  bool console;
+  std::optional<std::uint32_t> station_flags;
+  bool stall;
+  std::vector<std::string> pauses;
+  bool prompt_written;  // the prompt and its line end follow the report
+};
+
+class PauseTest : public ::testing::TestWithParam<PauseRow> {};
+
+// Asked before COM starts; the platform's pause on a plain run, the console
+// pause after a stall, none with nobody to answer; the process ends last.
+TEST_P(PauseTest, PathFollowsWhoCanAnswerAndWhetherADriverStalled) {
+  const PauseRow& row = GetParam();
+  std::promise<void> ended;
+  CheckSet checks = scripted_checks({});
+  if (row.stall)  // the camera check answers once the process ends
+    checks.camera = [woken = ended.get_future().share()](ReportSection&, bool&, bool&) {
+      woken.wait();
+    };
+  FakeDriverPlatform platform;
+  platform.console_input = row.console;
+  platform.station_flags = row.station_flags;
+  platform.on_end_process = [&] { ended.set_value(); };
+  FakeOs os;
+  const char* argv[] = {"CapabilityChecker.exe"};
+  EXPECT_EQ(run_checker(1, argv, platform, os, checks, std::chrono::milliseconds(50)), 0);
+  platform.join_released_threads();
+  EXPECT_EQ(platform.answer_asked_at, std::vector<std::size_t>{0});
+  EXPECT_EQ(platform.pauses, row.pauses);
+  const std::string tail = "\t Windows 10 Pro\n" +
+                           (row.prompt_written ? std::string(kPausePrompt) + "\n" : "");
+  EXPECT_EQ(platform.out.substr(platform.out.size() - tail.size()), tail);
+  EXPECT_EQ(platform.calls.back(), "end process 0");
+}
+
+const std::vector<std::string> kPlatformPause = {"platform"};
+const std::vector<std::string> kConsolePause = {"console: Press any key to continue . . . "};
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, PauseTest,
+    ::testing::Values(
+        PauseRow{"console_plain", true, kWindowStationVisible, false, kPlatformPause, false},
+        PauseRow{"console_after_stall", true, kWindowStationVisible, true, kConsolePause, false},
+        PauseRow{"station_unknown", true, std::nullopt, false, kPlatformPause, false},
+        PauseRow{"hidden_station", true, 0x0u, false, {}, true},
+        PauseRow{"no_console_after_stall", false, kWindowStationVisible, true, {}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReportFileTest, NoArgumentTouchesNoFile) {
   DriverRun run;

@@ -38,11 +38,13 @@ class PipedStdin {
   int saved_ = -1;
 };
 
-TEST(PosixDriverPlatformTest, PauseDoesNotWaitWhenStdinIsNotATerminal) {
+TEST(PosixDriverPlatformTest, NobodyAnswersWhenStdinIsNotATerminal) {
   PipedStdin input;
   PosixDriverPlatform platform;
-  platform.pause();
-  EXPECT_EQ(input.unread(), "x\n") << "pause consumed input nobody typed for it";
+  std::uint32_t mode = 7;
+  EXPECT_FALSE(platform.get_stdin_console_mode(&mode));
+  EXPECT_FALSE(anyone_to_answer(platform));
+  EXPECT_EQ(input.unread(), "x\n") << "the question consumed input";
 }
 
 TEST(PosixDriverPlatformTest, ReportFileIsWrittenAndUnopenablePathRefused) {

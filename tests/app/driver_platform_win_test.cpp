@@ -53,5 +53,22 @@ INSTANTIATE_TEST_SUITE_P(Values,
                            return std::string(info.param.name);
                          });
 
+// Standard input from a pipe is no console; the process's window station is
+// there to be asked, whoever runs the tests.
+TEST(WinDriverPlatformTest, AnyoneToAnswerIsAskedOfStdinAndWindowStation) {
+  HANDLE read_end = nullptr, write_end = nullptr;
+  ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
+  const HANDLE saved = GetStdHandle(STD_INPUT_HANDLE);
+  SetStdHandle(STD_INPUT_HANDLE, read_end);
+  WinDriverPlatform platform;
+  std::uint32_t mode = 0, flags = 0xFFFF;
+  EXPECT_FALSE(platform.get_stdin_console_mode(&mode));
+  SetStdHandle(STD_INPUT_HANDLE, saved);
+  CloseHandle(read_end);
+  CloseHandle(write_end);
+  EXPECT_TRUE(platform.get_window_station_flags(&flags));
+  EXPECT_EQ(flags & ~kWindowStationVisible, 0u) << "no other station flag is defined";
+}
+
 }  // namespace
 }  // namespace cc

@@ -54,7 +54,31 @@ class FakeDriverPlatform : public DriverPlatform {
     files[path] = text;
     return true;
   }
-  void pause() override { record("pause"); }
+  // Asked once per run, before any driver; not recorded in calls (where in
+  // them it was asked is kept instead).
+  bool get_stdin_console_mode(std::uint32_t* mode) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answer_asked_at.push_back(calls.size());
+    *mode = 0x1F7;
+    return console_input;
+  }
+  bool get_window_station_flags(std::uint32_t* flags) override {
+    if (!station_flags)
+      return false;
+    *flags = *station_flags;
+    return true;
+  }
+  // Both pauses are "pause" in calls; pauses tells them apart.
+  void pause() override {
+    record("pause");
+    std::lock_guard<std::mutex> lock(mutex_);
+    pauses.push_back("platform");
+  }
+  void console_pause(const std::string& prompt) override {
+    record("pause");
+    std::lock_guard<std::mutex> lock(mutex_);
+    pauses.push_back("console: " + prompt);
+  }
   std::optional<std::string> environment_variable(const std::string& name) override {
     auto it = environment.find(name);
     return it == environment.end() ? std::nullopt : std::optional<std::string>(it->second);
@@ -120,6 +144,11 @@ class FakeDriverPlatform : public DriverPlatform {
   std::map<std::string, std::string> files;
   std::map<std::string, bool> unwritable;
   std::map<std::string, std::string> environment;
+  // Someone at a console on a visible window station, unless a test says not.
+  bool console_input = true;
+  std::optional<std::uint32_t> station_flags = kWindowStationVisible;
+  std::vector<std::size_t> answer_asked_at;  // calls made before each console query
+  std::vector<std::string> pauses;
   // Run when the process would end; a test lets blocked calls go here.
   std::function<void()> on_end_process;
   // Run inside the calls, on the calling thread: a test blocks them here.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real executable end to end: report frame on standard output with CRLF
-# line ends, the report file, the bad-path message and the exit status.
+# line ends, the report file, the bad-path message and the exit status; the
+# collection script that administrators deploy.
 source "$(dirname "$0")/lib.sh"
 
 [ -f "$CC_EXE" ] || { echo "missing $CC_EXE"; exit 1; }
@@ -38,6 +39,29 @@ check "file equals stdout up to the pause prompt" \
   cmp -s "$CC_WORK/report.txt" <(head -c "$(stat -c %s "$CC_WORK/report.txt")" "$CC_WORK/file.out")
 check "second argument does not become a file" test ! -e "$CC_WORK/second-argument-ignored"
 check "file run exit status 0" test "$(cat "$CC_WORK/file.rc")" = 0
+
+# The collection script under Wine's cmd, from a release folder of its own
+# that holds the checker only in the folder of the machine's architecture,
+# with a folder standing in for the share: the report lands whole under the
+# computer's name, nothing else is left there, and the status is 0. With the
+# share missing: status 1 and one line on standard error.
+(cd "$CC_WORK" && "$WINE" cmd /c 'echo %COMPUTERNAME% %PROCESSOR_ARCHITECTURE% %PROCESSOR_ARCHITEW6432%' \
+  </dev/null >"$CC_WORK/machine.out" 2>&1)
+read -r computer machine wow <<<"$(tr -d '\r' <"$CC_WORK/machine.out")"
+[[ $wow == %* ]] || machine=$wow  # unset variables stay as typed
+case "$machine" in AMD64) build=x64 ;; ARM64) build=arm64 ;; *) build=x86 ;; esac
+mkdir -p "$CC_WORK/release/$build" "$CC_WORK/share"
+cp "$CC_DIST_DIR/collect-capability.cmd" "$CC_WORK/release/"
+cp "$CC_EXE" "$CC_WORK/release/$build/"
+collect() { wine_run "$1" cmd /c "$(winepath_w "$CC_WORK/release/collect-capability.cmd")" "$2"; }
+collect collect "$(winepath_w "$CC_WORK/share")\\"
+check "collect: status 0, nothing on its streams" test "$(cat "$CC_WORK/collect.rc")" = 0 -a \
+  ! -s "$CC_WORK/collect.out" -a ! -s "$CC_WORK/collect.err"
+check "collect: only $computer.txt on the share" test "$(ls "$CC_WORK/share")" = "$computer.txt"
+check "collect: the report whole" cmp -s "$CC_WORK/share/$computer.txt" "$CC_WORK/report.txt"
+collect missing 'Z:\no\such\share'
+check "collect, share missing: status 1" test "$(cat "$CC_WORK/missing.rc")" = 1
+check "collect, share missing: one line on standard error" test "$(grep -c '' "$CC_WORK/missing.err")" = 1
 
 # A path in a missing folder: full report, then the message without line end.
 bad='Z:\no\such\folder\report.txt'

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # CapabilitySummary.exe under Wine on the checker's own reports: the checker
 # writes a report file and a console capture (with the pause prompt), the
-# summary reads both, and a file that is no report, into its three outputs.
+# summary reads both, and a file that is no report, into its three outputs;
+# then two runs appended to one file.
 source "$(dirname "$0")/lib.sh"
 
 SUMMARY_EXE="$CC_DIST_DIR/$CC_ARCH/CapabilitySummary.exe"
@@ -38,6 +39,28 @@ assert all(e["os"] == "Microsoft Windows 7" for e in fleet["endpoints"])
 assert [u["reason"] for u in fleet["unreadable"]] == ["no banner"]
 ' "$CC_WORK/fleet.json"
 check "HTML page written" contains "$CC_WORK/fleet.html" '<svg class="chart" id="chart-encoding"'
+
+# Two runs appended to one file (">>"), as a daily task does, with standard
+# input from a pipe and from /dev/null: nobody can answer, so each prompt's
+# line ends and each banner starts a line; the summary reads the newer run.
+mkdir -p "$CC_WORK/appended"
+daily=$CC_WORK/appended/WS-0004.txt
+(cd "$CC_WORK" && printf 'y\r\n' | "$WINE" "$CC_EXE" >>"$daily" 2>/dev/null)
+wine_reg_import '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion]
+"ProductName"="Microsoft Windows 10 Pro"'
+(cd "$CC_WORK" && "$WINE" "$CC_EXE" </dev/null >>"$daily" 2>/dev/null)
+check "appended: each banner starts a line" \
+  test "$(grep -c $'^Capability Checker v2.4.0.1233\r$' "$daily")" = 2
+check "appended: each prompt's line ends" \
+  test "$(grep -c $'^Press any key to continue . . . \r$' "$daily")" = 2
+wine_run appended "$SUMMARY_EXE" --json "$(w appended.json)" "$(w appended)"
+check "appended: the summary reads the newer run" python3 -c '
+import json, sys
+fleet = json.load(open(sys.argv[1], encoding="utf-8"))
+assert [(e["endpoint"], e["os"]) for e in fleet["endpoints"]] == [
+    ("WS-0004", "Microsoft Windows 10 Pro")], fleet["endpoints"]
+assert fleet["older_reports"] == 1, fleet["older_reports"]
+' "$CC_WORK/appended.json"
 
 # Usage error: no PATH.
 wine_run usage "$SUMMARY_EXE"

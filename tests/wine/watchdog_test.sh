@@ -48,12 +48,13 @@ timed_run() {
 }
 
 # whole NAME: the report is printed in full, the same bytes are in the file,
-# and only the pause prompt follows them on standard output.
+# and only the pause prompt, its line ended, follows them on standard output.
 whole() {
   local out=$CC_WORK/$1.out file=$CC_WORK/$1.txt
   [ -f "$file" ] && contains "$out" 'Endpoint OS\r\n\t ' &&
     head -c "$(stat -c %s "$file")" "$out" | cmp -s - "$file" &&
-    [ "$(tail -c +$(($(stat -c %s "$file") + 1)) "$out")" = 'Press any key to continue . . . ' ]
+    tail -c +$(($(stat -c %s "$file") + 1)) "$out" |
+    cmp -s - <(printf 'Press any key to continue . . . \r\n')
 }
 
 # encoding NAME: the encoding section's body; rest NAME: the report from the
