@@ -188,19 +188,24 @@ void cameras(cc::MediaFoundation& mf, cc::DirectShow& directshow) {
 }
 
 // Parks the two helper threads as the checker's spare (waiting for work) and
-// watchdog (looking at the run every tick) park; neither is needed here.
+// watchdog (looking at the run every tick) park; neither is needed here. Like
+// the checker, the floor waits until both run before its first driver call.
 class Helpers {
  public:
   void start(cc::DriverPlatform& driver) {
     driver.start_thread([this] {
       std::unique_lock<std::mutex> lock(mutex_);
+      running();
       changed_.wait(lock, [this] { return ended_; });
     });
     driver.start_thread([this] {
       std::unique_lock<std::mutex> lock(mutex_);
+      running();
       while (!changed_.wait_for(lock, std::chrono::seconds(1), [this] { return ended_; })) {
       }
     });
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(2), [this] { return running_ == 2; });
   }
   void release() {
     {
@@ -214,6 +219,12 @@ class Helpers {
   std::mutex mutex_;
   std::condition_variable changed_;
   bool ended_ = false;
+  int running_ = 0;
+
+  void running() {  // mutex held
+    ++running_;
+    changed_.notify_all();
+  }
 };
 
 }  // namespace
