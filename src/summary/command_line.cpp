@@ -24,6 +24,10 @@ int run_command_line(std::vector<std::string> arguments) {
                  "Say what changed since PREVIOUS, a JSON this program wrote earlier")
       ->type_name("PREVIOUS.json");
   app.add_option("PATH", options.paths, "Report files, or folders searched for *.txt")->required();
+  app.footer(
+      "Exit status: 0 every input read and every output written; 1 some inputs not read\n"
+      "(each named on standard error with its reason); 2 usage error, or no report found;\n"
+      "3 an output could not be written (named on standard error; no part of it is left).");
   try {
     app.parse(argc, argv.data());
   } catch (const CLI::CallForHelp&) {

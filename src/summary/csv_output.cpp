@@ -65,8 +65,11 @@ void append_csv_cell(std::string& out, const std::string& text) {
     out += '"';
 }
 
-void write_csv_header(std::ostream& out) {
-  out << kUtf8Bom << kCsvHeader << "\r\n";
+void write_csv_header(std::ostream& out, bool previous_status) {
+  out << kUtf8Bom << kCsvHeader;
+  if (previous_status)
+    out << ',' << kPreviousStatusColumn;
+  out << "\r\n";
 }
 
 std::vector<std::string> endpoint_cells(const Endpoint& e) {

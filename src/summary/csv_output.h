@@ -25,7 +25,11 @@ void append_csv_cell(std::string& out, const std::string& text);
 // The row's texts in header order, before quoting (the HTML table shows them too).
 std::vector<std::string> endpoint_cells(const Endpoint& endpoint);
 
-void write_csv_header(std::ostream& out);
+// The column after today's last, with --compare: each endpoint's status in
+// the earlier summary (empty for a new one).
+inline constexpr char kPreviousStatusColumn[] = "previous_status";
+
+void write_csv_header(std::ostream& out, bool previous_status = false);
 void write_csv_row(std::ostream& out, const Endpoint& endpoint);
 void write_csv_row(std::ostream& out, const std::vector<std::string>& cells);
 

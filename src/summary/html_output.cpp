@@ -81,22 +81,37 @@ void write_held_back(std::ostream& out, const std::vector<std::string>& names, i
   out << "</ul></details>";
 }
 
-void write_comparison(std::ostream& out, const Comparison& comparison) {
-  out << "<h2>Since the previous summary</h2>\n<p id=\"compare\">Compared with "
-      << html_escape(comparison.previous_file()) << " (" << comparison.previous_endpoints()
-      << " endpoints): " << comparison.moved().size() << " moved, " << comparison.added().size()
-      << " new, " << comparison.vanished().size() << " vanished.</p>\n";
-  if (!comparison.moved().empty()) {
-    out << "<table id=\"moves\"><tr><th>From</th><th>To</th><th>Endpoints</th></tr>\n";
-    for (const auto& [move, count] : comparison.transitions())
-      out << "<tr><td>" << html_escape(move.first.empty() ? "(no status)" : move.first)
-          << "</td><td>" << html_escape(move.second) << "</td><td class=\"n\">" << count
-          << "</td></tr>\n";
-    out << "</table>\n";
+// Each from -> to with the endpoints that moved so, folded away by name.
+void write_moves(std::ostream& out, const Comparison& comparison) {
+  std::map<std::pair<std::string, std::string>, std::vector<std::string>> names;
+  for (const StatusMove& move : comparison.moved()) {
+    std::vector<std::string>& list = names[{move.from, move.to}];
+    if (list.size() < static_cast<std::size_t>(kHtmlTableLimit))
+      list.push_back(move.endpoint);
   }
+  out << "<table id=\"moves\"><tr><th>From</th><th>To</th><th>Endpoints</th></tr>\n";
+  for (const auto& [move, count] : comparison.transitions()) {
+    out << "<tr><td>" << html_escape(move.first.empty() ? "(no status)" : move.first)
+        << "</td><td>" << html_escape(move.second) << "</td><td class=\"held-back\">";
+    write_held_back(out, names[move], count);
+    out << "</td></tr>\n";
+  }
+  out << "</table>\n";
+}
+
+void write_comparison(std::ostream& out, const Comparison& comparison) {
+  std::string since = since_text(comparison);
+  since[0] = 'S';
+  out << "<h2>Since the previous summary</h2>\n<p id=\"compare\">" << html_escape(since)
+      << ": " << comparison.moved().size() << " moved, " << comparison.added().size() << " new, "
+      << comparison.vanished().size() << " vanished, " << comparison.unread().size()
+      << " not read this time.</p>\n";
+  if (!comparison.moved().empty())
+    write_moves(out, comparison);
   for (const auto& [title, names] :
        {std::make_pair("New endpoints", &comparison.added()),
-        std::make_pair("Vanished endpoints", &comparison.vanished())}) {
+        std::make_pair("Vanished endpoints", &comparison.vanished()),
+        std::make_pair("Not read this time", &comparison.unread())}) {
     std::vector<std::string> shown(
         names->begin(), names->begin() + std::min<std::size_t>(names->size(), kHtmlTableLimit));
     out << "<p>" << title << ": ";
@@ -166,6 +181,10 @@ void HtmlPage::add(const Endpoint& endpoint,
 
 void HtmlPage::write_blockers(std::ostream& out, const std::vector<Blocker>& blockers) const {
   out << "<h2>What blocks hardware encoding</h2>\n";
+  if (endpoints_ == 0) {
+    out << "<p id=\"nothing-found\">" << kNothingFoundText << "</p>\n";
+    return;
+  }
   if (blockers.empty()) {
     out << "<p>Nothing: every endpoint encodes in hardware.</p>\n";
     return;
@@ -233,7 +252,7 @@ void HtmlPage::write(std::ostream& out,
       << "<title>H.264 capability of " << totals.endpoints() << " endpoints</title>\n"
       << "<style>" << kStyle << "</style></head><body>\n"
       << "<h1>H.264 capability: " << totals.endpoints() << " endpoints</h1>\n<p id=\"headline\">"
-      << html_escape(totals.headline()) << "</p>\n"
+      << html_escape(totals.endpoints() ? totals.headline() : kNothingFoundText) << "</p>\n"
       << "<p class=\"note\">Older reports of these endpoints, not counted: "
       << totals.older_reports() << "</p>\n<div class=\"charts\">\n";
   write_chart(out, "chart-status", "Status (endpoints)", status_counts(totals));

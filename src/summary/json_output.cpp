@@ -1,8 +1,11 @@
 #include "summary/json_output.h"
 
+#include <chrono>
+
 #include <nlohmann/json.hpp>
 
 #include "summary/endpoint_status.h"
+#include "summary/summary_run.h"
 #include "summary/text_encoding.h"
 
 namespace cc::summary {
@@ -156,8 +159,14 @@ std::string endpoint_json(const Endpoint& e) {
   return out;
 }
 
-JsonWriter::JsonWriter(std::ostream& out) : out_(out) {
-  out_ << "{\"schema\": 1, \"endpoints\": [";
+std::string utc_now() {
+  return iso8601_utc(std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count());
+}
+
+JsonWriter::JsonWriter(std::ostream& out, const std::string& written) : out_(out) {
+  out_ << "{\"schema\": 1, \"written\": " << dump(Json(written)) << ", \"endpoints\": [";
 }
 
 void JsonWriter::add(const Endpoint& endpoint) {
@@ -172,7 +181,9 @@ Json comparison_json(const Comparison& comparison) {
   for (const StatusMove& move : comparison.moved())
     moved.push_back({{"endpoint", move.endpoint}, {"from", move.from}, {"to", move.to}});
   return {{"previous", comparison.previous_file()},
+          {"previous_written", comparison.previous_time()},
           {"previous_endpoints", comparison.previous_endpoints()},
+          {"not_read", comparison.unread()},
           {"moved", moved},
           {"new", comparison.added()},
           {"vanished", comparison.vanished()}};

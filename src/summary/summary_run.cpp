@@ -179,22 +179,85 @@ void order_and_dedupe(FoundFiles& found) {
   });
 }
 
+// One output, written under a temporary name beside its own and renamed
+// only when complete, so that a failed run never leaves half a JSON for the
+// next --compare. A device or pipe (/dev/stdout) is written as it is.
+struct OutputFile {
+  std::string name;
+  std::string temp;  // empty: written in place
+  std::ofstream stream;
+  bool is_open() const { return stream.is_open(); }
+};
+
 struct Outputs {
-  std::ofstream csv, json, html;
+  OutputFile csv, json, html;
   std::unique_ptr<JsonWriter> json_writer;
   HtmlPage page;
 };
 
-bool open_output(const std::string& name, std::ofstream& file, std::ostream& err) {
+std::string system_reason() {
+  return errno ? std::generic_category().message(errno) : std::string("cannot be opened");
+}
+
+bool open_output(const std::string& name, OutputFile& file, std::ostream& err) {
   if (name.empty())
     return true;
+  file.name = name;
+  const fs::path path = fs::u8path(name);
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  file.temp = fs::exists(status) && !fs::is_regular_file(status) ? "" : name + ".tmp";
   errno = 0;
-  file.open(fs::u8path(name), std::ios::binary | std::ios::trunc);
-  if (!file)
-    err << "Can't create " << name << ": "
-        << (errno ? std::generic_category().message(errno) : std::string("cannot be opened"))
+  file.stream.open(fs::u8path(file.temp.empty() ? name : file.temp),
+                   std::ios::binary | std::ios::trunc);
+  if (!file.stream)
+    err << "Can't create " << name << ": " << system_reason() << "\n";
+  return static_cast<bool>(file.stream);
+}
+
+// Closes the output and gives it its own name; false, with the output
+// named, when it was not written completely (nothing is left behind then).
+bool finish_output(OutputFile& file, std::ostream& err) {
+  if (!file.is_open())
+    return true;
+  errno = 0;
+  file.stream.close();
+  std::error_code ec;
+  if (file.stream.fail()) {
+    err << "Can't write " << file.name << ": "
+        << (errno ? std::generic_category().message(errno) : std::string("not written completely"))
         << "\n";
-  return static_cast<bool>(file);
+    if (!file.temp.empty())
+      fs::remove(fs::u8path(file.temp), ec);
+    return false;
+  }
+  if (file.temp.empty())
+    return true;
+  fs::rename(fs::u8path(file.temp), fs::u8path(file.name), ec);
+  if (ec) {
+    // Some platforms do not rename onto an existing file.
+    std::error_code removed;
+    if (fs::is_regular_file(fs::u8path(file.name), removed) &&
+        fs::remove(fs::u8path(file.name), removed))
+      fs::rename(fs::u8path(file.temp), fs::u8path(file.name), ec);
+  }
+  if (ec) {
+    err << "Can't write " << file.name << ": " << ec.message() << "\n";
+    fs::remove(fs::u8path(file.temp), ec);
+    return false;
+  }
+  return true;
+}
+
+// Abandons outputs already opened when another cannot be.
+void drop_outputs(Outputs& outputs) {
+  for (OutputFile* file : {&outputs.csv, &outputs.json, &outputs.html}) {
+    if (file->is_open() && !file->temp.empty()) {
+      file->stream.close();
+      std::error_code ec;
+      fs::remove(fs::u8path(file->temp), ec);
+    }
+  }
 }
 
 // Two outputs on one file would overwrite each other.
@@ -217,9 +280,11 @@ bool outputs_distinct(const SummaryOptions& options, std::ostream& err) {
 // others counted as older reports of it, and feeds every output as it goes.
 class Run {
  public:
-  Run(Outputs& outputs, Comparison* comparison) : outputs_(outputs), comparison_(comparison) {}
+  Run(Outputs& outputs, Comparison* comparison, bool previous_column)
+      : outputs_(outputs), comparison_(comparison), previous_column_(previous_column) {}
   void read_all(const FoundFiles& found);
   const FleetTotals& totals() const { return totals_; }
+  void add_unreadable(Unreadable input) { totals_.add_unreadable(std::move(input)); }
 
  private:
   // True when the file held a report.
@@ -228,6 +293,7 @@ class Run {
 
   Outputs& outputs_;
   Comparison* comparison_;
+  bool previous_column_;  // the CSV's previous_status (--compare given)
   FleetTotals totals_;
   std::string buffer_;
 };
@@ -237,13 +303,21 @@ void Run::read_all(const FoundFiles& found) {
     totals_.add_unreadable({to_utf8(file.file), file.reason});
   const ReportFile* group = nullptr;  // the newest file of the endpoint being read
   bool taken = false;
+  // An endpoint none of whose files held a report was not read this time;
+  // it has not vanished.
+  auto close_group = [&] {
+    if (group && !taken && comparison_)
+      comparison_->not_read(to_utf8(endpoint_name(*group)));
+  };
   for (const ReportFile& file : found.files) {
     if (!group || compare_stems(stem_of(*group), stem_of(file)) != 0) {
+      close_group();
       group = &file;
       taken = false;
     }
     taken = read(file, taken) || taken;
   }
+  close_group();
 }
 
 bool Run::read(const ReportFile& file, bool newer_taken) {
@@ -276,39 +350,46 @@ void Run::take(Endpoint& endpoint, const ReportFile& file) {
   endpoint.action = std::move(assessment.action);
   const std::vector<BlockerHit> blockers = blockers_of(endpoint);
   totals_.add(endpoint, blockers);
-  if (comparison_)
-    comparison_->see(endpoint);
+  const std::string* previous = comparison_ ? comparison_->see(endpoint) : nullptr;
   std::vector<std::string> cells;
   if (outputs_.csv.is_open() || outputs_.html.is_open())
     cells = endpoint_cells(endpoint);
-  if (outputs_.csv.is_open())
-    write_csv_row(outputs_.csv, cells);
+  if (outputs_.csv.is_open()) {
+    if (previous_column_) {
+      cells.push_back(previous ? *previous : std::string());
+      write_csv_row(outputs_.csv.stream, cells);
+      cells.pop_back();
+    } else {
+      write_csv_row(outputs_.csv.stream, cells);
+    }
+  }
   if (outputs_.json_writer)
     outputs_.json_writer->add(endpoint);
   if (outputs_.html.is_open())
     outputs_.page.add(endpoint, blockers, std::move(cells));
 }
 
-bool start_outputs(const SummaryOptions& options, Outputs& outputs, std::ostream& err) {
-  if (!outputs_distinct(options, err) || !open_output(options.csv, outputs.csv, err) ||
+// kAllRead when every output is open, else the exit status.
+int start_outputs(const SummaryOptions& options, Outputs& outputs, std::ostream& err) {
+  if (!outputs_distinct(options, err))
+    return kUsageError;
+  if (!open_output(options.csv, outputs.csv, err) ||
       !open_output(options.json, outputs.json, err) ||
-      !open_output(options.html, outputs.html, err))
-    return false;
+      !open_output(options.html, outputs.html, err)) {
+    drop_outputs(outputs);
+    return kNotWritten;
+  }
   if (outputs.csv.is_open())
-    write_csv_header(outputs.csv);
+    write_csv_header(outputs.csv.stream, !options.compare.empty());
   if (outputs.json.is_open())
-    outputs.json_writer = std::make_unique<JsonWriter>(outputs.json);
-  return true;
+    outputs.json_writer = std::make_unique<JsonWriter>(outputs.json.stream);
+  return kAllRead;
 }
 
-bool close_outputs(Outputs& outputs) {
+bool close_outputs(Outputs& outputs, std::ostream& err) {
   bool written = true;
-  for (std::ofstream* file : {&outputs.csv, &outputs.json, &outputs.html}) {
-    if (file->is_open()) {
-      file->close();
-      written = written && !file->fail();
-    }
-  }
+  for (OutputFile* file : {&outputs.csv, &outputs.json, &outputs.html})
+    written = finish_output(*file, err) && written;
   return written;
 }
 
@@ -390,22 +471,43 @@ bool read_report_bytes(const std::string& path, std::string& buffer) {
   return !in.bad();
 }
 
+namespace {
+
+// The earlier summary, or nothing with its reason among the inputs not read:
+// the rest of the run goes on without the comparison.
+std::unique_ptr<Comparison> load_comparison(const std::string& file, Unreadable& failure) {
+  if (file.empty())
+    return nullptr;
+  auto comparison = std::make_unique<Comparison>();
+  std::string error;
+  if (comparison->load(file, error))
+    return comparison;
+  failure = {file, "previous summary not compared: " + error};
+  return nullptr;
+}
+
+// The worst of what happened, as one exit status.
+int exit_status(bool written, const FleetTotals& totals) {
+  if (!written)
+    return kNotWritten;
+  if (totals.endpoints() == 0)
+    return kNothingFound;
+  return totals.unreadable().empty() ? kAllRead : kSomeNotRead;
+}
+
+}  // namespace
+
 int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& err) {
-  std::unique_ptr<Comparison> comparison;
-  if (!options.compare.empty()) {
-    comparison = std::make_unique<Comparison>();
-    std::string error;
-    if (!comparison->load(options.compare, error)) {
-      err << "Can't compare with " << options.compare << ": " << error << "\n";
-      return kUsageError;
-    }
-  }
   Outputs outputs;
-  if (!start_outputs(options, outputs, err))
-    return kUsageError;
+  if (const int status = start_outputs(options, outputs, err))
+    return status;
+  Unreadable compare_failure;
+  std::unique_ptr<Comparison> comparison = load_comparison(options.compare, compare_failure);
   const FoundFiles found =
       find_report_files(options.paths, {options.csv, options.json, options.html});
-  Run run(outputs, comparison.get());
+  Run run(outputs, comparison.get(), !options.compare.empty());
+  if (!compare_failure.file.empty())
+    run.add_unreadable(std::move(compare_failure));
   run.read_all(found);
   const FleetTotals& totals = run.totals();
   if (comparison)
@@ -413,15 +515,14 @@ int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& 
   if (outputs.json_writer)
     outputs.json_writer->finish(totals, comparison.get());
   if (outputs.html.is_open())
-    outputs.page.write(outputs.html, totals, comparison.get());
+    outputs.page.write(outputs.html.stream, totals, comparison.get());
 
   write_text_summary(out, totals, comparison.get());
   for (const Unreadable& file : totals.unreadable())
     err << "not read: " << file.file << ": " << file.reason << "\n";
-  const bool written = close_outputs(outputs);
-  if (!written)
-    err << "An output file could not be written completely\n";
-  return !written || !totals.unreadable().empty() ? kSomeNotRead : kAllRead;
+  if (totals.endpoints() == 0)
+    err << "No report found in the paths given\n";
+  return exit_status(close_outputs(outputs, err), totals);
 }
 
 }  // namespace cc::summary

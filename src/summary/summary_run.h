@@ -19,10 +19,14 @@ struct SummaryOptions {
   std::string compare;  // a JSON this program wrote earlier; empty means none
 };
 
-// Exit statuses.
+// Exit statuses, the worst that happened: every input read and every output
+// written; some inputs not read (listed on standard error); a usage error or
+// no report at all; an output not written (named on standard error).
 inline constexpr int kAllRead = 0;
 inline constexpr int kSomeNotRead = 1;
-inline constexpr int kUsageError = 2;  // also: an output file cannot be created
+inline constexpr int kUsageError = 2;
+inline constexpr int kNothingFound = 2;
+inline constexpr int kNotWritten = 3;
 
 // One file to read, kept small: a fleet has many of them. Where it really
 // is, so that a file named twice is read once: the real path of the PATH it

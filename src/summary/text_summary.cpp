@@ -13,27 +13,53 @@ void write_counts(std::ostream& out,
     out << "  " << std::setw(8) << count << "  " << verdict << "\n";
 }
 
-void write_names(std::ostream& out, const char* title, const std::vector<std::string>& names) {
+const std::string& plain(const std::string& name) {
+  return name;
+}
+
+// The first kNamedChanges of a group by name, then how many more.
+template <typename Item, typename Show>
+void write_names(std::ostream& out,
+                 const char* title,
+                 const std::vector<Item>& names,
+                 Show show) {
   out << title << names.size() << (names.empty() ? "" : ":");
   for (std::size_t i = 0; i < names.size() && i < kNamedChanges; ++i)
-    out << (i ? ", " : " ") << names[i];
+    out << (i ? ", " : " ") << show(names[i]);
   if (names.size() > kNamedChanges)
     out << " (" << names.size() - kNamedChanges << " more in the JSON)";
   out << "\n";
 }
 
+std::string move_text(const StatusMove& move) {
+  return move.endpoint + " (" + (move.from.empty() ? "(no status)" : move.from) + " -> " +
+         move.to + ")";
+}
+
 void write_comparison(std::ostream& out, const Comparison& comparison) {
-  out << "\nSince " << comparison.previous_file() << " (" << comparison.previous_endpoints()
-      << " endpoints): " << comparison.moved().size() << " moved, " << comparison.added().size()
-      << " new, " << comparison.vanished().size() << " vanished\n";
+  std::string since = since_text(comparison);
+  since[0] = 'S';
+  out << "\n" << since << ": " << comparison.moved().size() << " moved, "
+      << comparison.added().size() << " new, " << comparison.vanished().size() << " vanished, "
+      << comparison.unread().size() << " not read this time\n";
   for (const auto& [move, count] : comparison.transitions())
     out << "  " << std::setw(8) << count << "  "
         << (move.first.empty() ? "(no status)" : move.first) << " -> " << move.second << "\n";
-  write_names(out, "New endpoints: ", comparison.added());
-  write_names(out, "Vanished endpoints: ", comparison.vanished());
+  write_names(out, "Moved endpoints: ", comparison.moved(), move_text);
+  write_names(out, "New endpoints: ", comparison.added(), plain);
+  write_names(out, "Vanished endpoints: ", comparison.vanished(), plain);
+  write_names(out, "Not read this time: ", comparison.unread(), plain);
 }
 
 }  // namespace
+
+std::string since_text(const Comparison& comparison) {
+  const std::string endpoints = std::to_string(comparison.previous_endpoints()) + " endpoints)";
+  if (comparison.previous_time().empty())
+    return "since " + comparison.previous_file() + " (" + endpoints;
+  return "since " + comparison.previous_time() + " (" + comparison.previous_file() + ", " +
+         endpoints;
+}
 
 std::vector<std::pair<std::string, int>> status_counts(const FleetTotals& totals) {
   std::vector<std::pair<std::string, int>> counts;
@@ -46,6 +72,12 @@ std::vector<std::pair<std::string, int>> status_counts(const FleetTotals& totals
 void write_text_summary(std::ostream& out,
                         const FleetTotals& totals,
                         const Comparison* comparison) {
+  if (totals.endpoints() == 0) {
+    out << kNothingFoundText << "\n";
+    out << "Files not read: " << totals.unreadable().size();
+    out << (totals.unreadable().empty() ? "\n" : " (listed on standard error)\n");
+    return;
+  }
   out << totals.headline() << "\n\n";
   out << "Endpoints read: " << totals.endpoints() << "\n";
   out << "Older reports of them: " << totals.older_reports() << "\n\n";

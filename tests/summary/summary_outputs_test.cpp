@@ -283,13 +283,14 @@ TEST_F(SummaryRunTest, CompareSaysWhatChanged) {
   fs::remove(r / "PC-A.txt");
   write(r / "pc-a.txt", machine_report({1, 1, 0}));
   write(r / "PC-D.txt", machine_report({1, 1, 0}));
+  write(r / "PC-B.txt", "cut short\n");  // not read this time, not vanished
   SummaryOptions options{{r.string()},
-                         "",
+                         (dir_ / "out.csv").string(),
                          (dir_ / "out.json").string(),
                          (dir_ / "out.html").string(),
                          (dir_ / "before.json").string()};
   std::ostringstream out, err;
-  ASSERT_EQ(run_summary(options, out, err), kAllRead) << err.str();
+  ASSERT_EQ(run_summary(options, out, err), kSomeNotRead) << err.str();
   const nlohmann::json compare = nlohmann::json::parse(read(dir_ / "out.json"))["compare"];
   EXPECT_EQ(compare["previous_endpoints"], 3);
   const nlohmann::json moved = {{{"endpoint", "pc-a"},
@@ -298,21 +299,46 @@ TEST_F(SummaryRunTest, CompareSaysWhatChanged) {
   EXPECT_EQ(compare["moved"], moved);
   EXPECT_EQ(compare["new"], nlohmann::json::parse(R"(["PC-D"])"));
   EXPECT_EQ(compare["vanished"], nlohmann::json::parse(R"(["PC-C"])"));
+  EXPECT_EQ(compare["not_read"], nlohmann::json::parse(R"(["PC-B"])"));
   const std::string text = out.str();
-  EXPECT_NE(text.find(" (3 endpoints): 1 moved, 1 new, 1 vanished\n"
+  const std::string written =
+      nlohmann::json::parse(read(dir_ / "before.json"))["written"].get<std::string>();
+  EXPECT_EQ(compare["previous_written"], written);
+  EXPECT_NE(text.find("Since " + written + " (" + (dir_ / "before.json").string() +
+                      ", 3 endpoints): 1 moved, 1 new, 1 vanished, 1 not read this time\n"
                       "         1  cannot encode in hardware -> encodes in hardware (GPU)\n"
-                      "New endpoints: 1: PC-D\nVanished endpoints: 1: PC-C\n"),
+                      "Moved endpoints: 1: pc-a (cannot encode in hardware -> encodes in "
+                      "hardware (GPU))\nNew endpoints: 1: PC-D\nVanished endpoints: 1: PC-C\n"
+                      "Not read this time: 1: PC-B\n"),
             std::string::npos)
       << text;
   const std::string html = read(dir_ / "out.html");
-  EXPECT_NE(html.find("1 moved, 1 new, 1 vanished"), std::string::npos);
+  EXPECT_NE(html.find("1 moved, 1 new, 1 vanished, 1 not read this time"), std::string::npos);
   EXPECT_NE(html.find("<li>PC-C</li>"), std::string::npos);
-  // Anything but an earlier summary's JSON is a usage error.
-  for (const fs::path& wrong : {r / "PC-B.txt", dir_ / "missing.json"}) {
-    options.compare = wrong.string();
+  EXPECT_NE(html.find("<li>pc-a</li>"), std::string::npos);  // the moved one, by name
+  const std::string csv = read(dir_ / "out.csv");
+  EXPECT_NE(csv.find(std::string(kCsvHeader) + ",previous_status\r\n"), std::string::npos);
+  EXPECT_NE(csv.find(",cannot encode in hardware\r\n"), std::string::npos) << csv;
+  // A previous JSON cut short, or anything else, is named with its reason;
+  // the outputs are still written and the status says an input was not read.
+  const std::string json = read(dir_ / "before.json");
+  write(dir_ / "cut.json", json.substr(0, json.size() / 2));
+  const struct {
+    fs::path file;
+    std::string reason;
+  } wrong[] = {{dir_ / "cut.json", "parse error at line "},
+               {r / "PC-D.txt", "parse error at line 1"},
+               {dir_ / "missing.json", "cannot be opened"}};
+  for (const auto& c : wrong) {
+    options.compare = c.file.string();
+    fs::remove(dir_ / "out.json");
     std::ostringstream out2, err2;
-    EXPECT_EQ(run_summary(options, out2, err2), kUsageError) << wrong;
-    EXPECT_NE(err2.str().find("Can't compare with "), std::string::npos) << err2.str();
+    EXPECT_EQ(run_summary(options, out2, err2), kSomeNotRead) << c.file;
+    EXPECT_NE(err2.str().find(c.file.string() + ": previous summary not compared: "),
+              std::string::npos)
+        << err2.str();
+    EXPECT_NE(err2.str().find(c.reason), std::string::npos) << err2.str();
+    EXPECT_TRUE(fs::exists(dir_ / "out.json"));
   }
 }
 
@@ -324,17 +350,20 @@ TEST(SummaryTimeTest, Iso8601Utc) {
 }
 
 // An output that cannot be created stops the run before reading; one that
-// cannot be written to the end does not pass for a complete run.
+// cannot be written to the end is named; neither leaves a part behind.
 TEST_F(SummaryRunTest, OutputsThatFailAreReported) {
   write(dir_ / "r" / "a.txt", machine_report({1, 1, 1}));
+  fs::create_directories(dir_ / "folder.csv");
   const std::string missing = (dir_ / "no" / "such" / "dir.csv").string();
   const struct {
     std::string csv, html;
     int status;
     std::string message;
   } cases[] = {
-      {missing, "", kUsageError, "Can't create " + missing + ": No such file or directory\n"},
-      {"/dev/full", "", kSomeNotRead, "An output file could not be written completely\n"},
+      {missing, "", kNotWritten, "Can't create " + missing + ": No such file or directory\n"},
+      {(dir_ / "folder.csv").string(), "", kNotWritten, "Can't create "},
+      {"/dev/full", (dir_ / "page.html").string(), kNotWritten,
+       "Can't write /dev/full: No space left on device\n"},
       {(dir_ / "same").string(), (dir_ / "." / "same").string(), kUsageError,
        "The same file is named for two outputs: "}};
   for (const auto& c : cases) {
@@ -348,9 +377,23 @@ TEST_F(SummaryRunTest, OutputsThatFailAreReported) {
     EXPECT_EQ(run_summary(options, out, err), c.status) << c.csv;
     EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
   }
+  for (const auto& entry : fs::directory_iterator(dir_))
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 }
 
-// Chart labels past 72 bytes are cut before the character the limit falls in.
+// An empty or mistyped folder: nothing to summarise, and every output says so.
+TEST_F(SummaryRunTest, NoReportFoundIsNoSuccess) {
+  fs::create_directories(dir_ / "empty");
+  for (const fs::path& path : {dir_ / "empty", dir_ / "mistyped"}) {
+    out_.str("");
+    EXPECT_EQ(run({path.string()}), kNothingFound) << path;
+    EXPECT_EQ(out_.str().rfind("No report found: nothing to summarise.\n", 0), 0u) << out_.str();
+    const std::string html = read(dir_ / "out.html");
+    EXPECT_NE(html.find("id=\"nothing-found\""), std::string::npos);
+    EXPECT_EQ(html.find("Nothing: every endpoint"), std::string::npos);
+  }
+}
+
 TEST(HtmlPageTest, LongLabelsAreCutBetweenCharacters) {
   const std::string a70(70, 'a');
   const std::pair<std::string, std::string> cases[] = {
