@@ -104,6 +104,28 @@ int compare_stems(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
+// Why a file named *.txt, or a PATH, that is no regular file is not read;
+// empty for a regular file. Nothing that could block (a FIFO) is opened.
+std::string not_regular(const fs::directory_entry& entry) {
+  std::error_code ec;
+  const fs::file_status status = entry.status(ec);
+  if (fs::is_regular_file(status))
+    return {};
+  if (entry.is_symlink(ec) && !fs::exists(status))
+    return "link leads nowhere";
+  if (fs::is_fifo(status))
+    return "not a regular file (FIFO)";
+  if (fs::is_socket(status))
+    return "not a regular file (socket)";
+  if (fs::is_block_file(status) || fs::is_character_file(status))
+    return "not a regular file (device)";
+  return ec ? "cannot be read: " + ec.message() : "not a regular file";
+}
+
+// Deeper than this, a folder is taken for a loop that no link showed (a
+// junction on Windows) and reported, not followed.
+constexpr int kMaxFolderDepth = 64;
+
 class Walk {
  public:
   Walk(FoundFiles& found, const FileTimes& times) : found_(found), times_(times) {}
@@ -111,49 +133,102 @@ class Walk {
   void named(const fs::path& path, bool folder);
 
  private:
-  void folder(const fs::path& dir);
-  void file(const fs::path& path) {
+  void folder(const fs::path& dir, std::string real, int depth);
+  bool enter(const fs::path& dir, const std::string& real, int depth);
+  // real: where the file really is (empty: under the folder being walked).
+  void file(const fs::path& path, const std::string& real = {}) {
     std::string text = path.u8string();
-    const auto relative_at = static_cast<std::uint32_t>(std::min(relative_at_, text.size()));
     const auto name = static_cast<std::uint32_t>(name_at(text));
     const auto stem = static_cast<std::uint32_t>(stem_size(std::string_view(text).substr(name)));
-    found_.files.push_back({std::move(text), root_, relative_at, name, stem, times_.seconds(path)});
+    std::uint32_t root = root_, relative_at = static_cast<std::uint32_t>(relative_at_);
+    if (!real.empty()) {  // a link, or a PATH: its own real path is the key
+      root = static_cast<std::uint32_t>(found_.roots.size());
+      found_.roots.push_back(real);
+      relative_at = static_cast<std::uint32_t>(text.size());
+    }
+    found_.files.push_back({std::move(text), root, relative_at, name, stem, times_.seconds(path)});
+  }
+  void not_read(const fs::path& path, std::string reason) {
+    found_.unreadable.push_back({path.u8string(), std::move(reason)});
   }
 
   FoundFiles& found_;
   const FileTimes& times_;
-  std::uint32_t root_ = 0;
+  std::uint32_t root_ = 0;  // the real path of the folder being walked
   std::size_t relative_at_ = 0;
+  std::vector<std::string> open_;  // real paths of the folders being walked
+  std::vector<std::string> walked_;
 };
 
 void Walk::named(const fs::path& path, bool is_folder) {
-  root_ = static_cast<std::uint32_t>(found_.roots.size());
-  found_.roots.push_back(real_key(path));
-  const std::string text = path.u8string();
-  const bool separator_last = !text.empty() && (text.back() == '/' || text.back() == '\\');
-  // Below a folder the path goes on from the separator after its name.
-  relative_at_ = is_folder ? text.size() - (separator_last ? 1 : 0) : text.size();
   if (is_folder)
-    folder(path);
+    folder(path, real_key(path), 0);
   else
-    file(path);
+    file(path, real_key(path));
+}
+
+// False for a folder already walked (named twice, or reached by a link) or
+// one that leads back into a folder being walked (a link loop: reported).
+bool Walk::enter(const fs::path& dir, const std::string& real, int depth) {
+  for (const std::string& open : open_) {
+    if (open == real) {
+      not_read(dir, "link loop: leads back to " + real);
+      return false;
+    }
+  }
+  if (depth > kMaxFolderDepth) {
+    not_read(dir, "folders nested deeper than " + std::to_string(kMaxFolderDepth) +
+                      " (a loop?): not followed");
+    return false;
+  }
+  if (std::find(walked_.begin(), walked_.end(), real) != walked_.end())
+    return false;  // its files are read under the path it was first found by
+  walked_.push_back(real);
+  return true;
 }
 
 // Every folder is opened and walked by hand: one that cannot be read, or
 // whose listing breaks off, is named with its reason instead of left out.
-void Walk::folder(const fs::path& dir) {
+// Links are followed once; files are known by their real path.
+void Walk::folder(const fs::path& dir, std::string real, int depth) {
+  if (!enter(dir, real, depth))
+    return;
+  open_.push_back(real);
+  const std::uint32_t outer_root = root_;
+  const std::size_t outer_relative_at = relative_at_;
+  // Below the folder a file's path goes on from the separator after its name.
+  const std::string text = dir.u8string();
+  const bool separator_last = !text.empty() && (text.back() == '/' || text.back() == '\\');
+  root_ = static_cast<std::uint32_t>(found_.roots.size());
+  found_.roots.push_back(real);
+  relative_at_ = text.size() - (separator_last ? 1 : 0);
   std::error_code ec;
   fs::directory_iterator it(dir, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const fs::directory_entry& entry = *it;
     std::error_code type_ec;
-    if (entry.is_directory(type_ec) && !entry.is_symlink(type_ec))
-      folder(entry.path());
-    else if (entry.is_regular_file(type_ec) && is_txt(entry.path()))
+    const bool link = entry.is_symlink(type_ec);
+    if (entry.is_directory(type_ec)) {
+      folder(entry.path(),
+             link ? real_key(entry.path()) : (fs::u8path(real) / entry.path().filename()).u8string(),
+             depth + 1);
+      continue;
+    }
+    if (!is_txt(entry.path()))
+      continue;
+    std::string why = link || !entry.is_regular_file(type_ec) ? not_regular(entry) : "";
+    if (!why.empty())
+      not_read(entry.path(), std::move(why));
+    else if (link)
+      file(entry.path(), real_key(entry.path()));
+    else
       file(entry.path());
   }
   if (ec)
-    found_.unreadable.push_back({dir.u8string(), "folder cannot be read: " + ec.message()});
+    not_read(dir, "folder cannot be read: " + ec.message());
+  open_.pop_back();
+  root_ = outer_root;
+  relative_at_ = outer_relative_at;
 }
 
 std::string_view relative_of(const ReportFile& file) {
@@ -434,8 +509,12 @@ FoundFiles find_report_files(const std::vector<std::string>& paths,
     const fs::path path = fs::u8path(name);
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
-    if (fs::exists(status))
+    if (fs::is_directory(status) || fs::is_regular_file(status))
       walk.named(path, fs::is_directory(status));
+    else if (fs::exists(status))
+      found.unreadable.push_back({name, not_regular(fs::directory_entry(path))});
+    else if (std::error_code link_ec; fs::is_symlink(fs::symlink_status(path, link_ec)))
+      found.unreadable.push_back({name, "link leads nowhere"});
     else if (ec && ec != std::errc::no_such_file_or_directory)
       found.unreadable.push_back({name, "cannot be read: " + ec.message()});
     else

@@ -1,6 +1,7 @@
 // CapabilitySummary end to end on a folder: exit status, text summary,
 // CSV, JSON and HTML, with a hostile name and a file that is no report.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
 
@@ -223,6 +224,33 @@ TEST_F(SummaryRunTest, UnreadableFoldersAreNamed) {
       << err_.str();
   EXPECT_NE(out_.str().find("Endpoints read: 2\n"), std::string::npos) << out_.str();
   EXPECT_NE(out_.str().find("Files not read: 1"), std::string::npos) << out_.str();
+}
+
+// Links are followed once and files known by their real path; a loop, a
+// dangling link and a FIFO are each named with their reason, never opened.
+TEST_F(SummaryRunTest, LinksAndSpecialFilesAreNamed) {
+  const fs::path r = dir_ / "r";
+  write(r / "site1" / "PC-01.txt", machine_report({1, 1, 0}));
+  write(dir_ / "elsewhere" / "PC-05.txt", machine_report({1, 1, 0}));
+  fs::create_directory_symlink(r / "site1", r / "alias");         // read once
+  fs::create_directory_symlink(dir_ / "elsewhere", r / "linked");  // followed
+  fs::create_symlink(r / "site1" / "PC-01.txt", r / "same.txt");  // one real file
+  fs::create_directory_symlink(r, r / "site1" / "loop");
+  fs::create_symlink(r / "gone", r / "dangling.txt");
+  ASSERT_EQ(mkfifo((r / "pipe.txt").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((dir_ / "named.txt").c_str(), 0600), 0);
+  EXPECT_EQ(run({r.string(), (dir_ / "named.txt").string()}), kSomeNotRead);
+  EXPECT_NE(out_.str().find("Endpoints read: 2\nOlder reports of them: 0\n"), std::string::npos)
+      << out_.str();
+  // (the loop is met under site1 or alias, as the folder lists them)
+  const std::string named[] = {"/loop: link loop: leads back to " + r.string() + "\n",
+                               (r / "dangling.txt").string() + ": link leads nowhere\n",
+                               (r / "pipe.txt").string() + ": not a regular file (FIFO)\n",
+                               (dir_ / "named.txt").string() + ": not a regular file (FIFO)\n"};
+  const std::string err = err_.str();
+  for (const std::string& line : named)
+    EXPECT_NE(err.find(line), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 4) << err;
 }
 
 // File names that are not UTF-8 reach the outputs as UTF-8 (read as
