@@ -397,11 +397,7 @@ void Run::read_all(const FoundFiles& found) {
 
 bool Run::read(const ReportFile& file, bool newer_taken) {
   const std::string shown = to_utf8(file.path);  // outputs are UTF-8 whatever the name was
-  if (!read_report_bytes(file.path, buffer_)) {
-    totals_.add_unreadable({shown, "cannot be opened"});
-    return false;
-  }
-  ParseOutcome outcome = parse_report(buffer_);
+  ParseOutcome outcome = read_newest_report(file.path, buffer_);
   if (!outcome.endpoint) {
     totals_.add_unreadable({shown, outcome.reason});
     return false;
@@ -536,18 +532,83 @@ FoundFiles find_report_files(const std::vector<std::string>& paths,
   return found;
 }
 
-bool read_report_bytes(const std::string& path, std::string& buffer) {
-  std::ifstream in(fs::u8path(path), std::ios::binary | std::ios::ate);
-  if (!in)
-    return false;
-  const std::streamoff size = in.tellg();
-  in.seekg(0);
-  const std::size_t want =
-      size < 0 ? kMaxReportBytes + 1 : std::min<std::size_t>(size, kMaxReportBytes) + 1;
-  buffer.resize(want);
-  in.read(&buffer[0], static_cast<std::streamsize>(want));
+bool read_part(std::istream& in, std::uint64_t at, std::size_t size, std::string& buffer) {
+  buffer.resize(size);
+  in.clear();
+  in.seekg(static_cast<std::streamoff>(at));
+  in.read(&buffer[0], static_cast<std::streamsize>(size));
   buffer.resize(static_cast<std::size_t>(in.gcount()));
   return !in.bad();
+}
+
+namespace {
+
+// A banner and its version line, and the bytes before it that tell a line
+// start: what a piece of a long file must share with the next.
+constexpr std::size_t kSeam = 128;
+
+// The runs that begin in the file's first `end` bytes, read a piece at a
+// time: only the banners are looked for.
+int runs_before(std::istream& in, std::uint64_t end, std::string& piece) {
+  int count = 0;
+  for (std::uint64_t at = 0; at < end; at += kTailBytes) {
+    const std::uint64_t from = at < 2 ? 0 : at - 2;
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(end - at, kTailBytes) + (at - from));
+    if (!read_part(in, from, want + kSeam, piece))
+      return count;
+    count += static_cast<int>(count_runs(piece, at - from, want));
+  }
+  return count;
+}
+
+}  // namespace
+
+ParseOutcome read_newest_report(const std::string& path, std::string& buffer) {
+  std::ifstream in(fs::u8path(path), std::ios::binary | std::ios::ate);
+  if (!in)
+    return {std::nullopt, kReasonCannotOpen};
+  const std::streamoff end = in.tellg();
+  if (end < 0)
+    return {std::nullopt, kReasonCannotRead};
+  const auto size = static_cast<std::uint64_t>(end);
+  if (size <= kTailBytes) {  // the usual report: read whole, sized from the file
+    if (!read_part(in, 0, static_cast<std::size_t>(size), buffer))
+      return {std::nullopt, kReasonCannotRead};
+    return parse_report(buffer);
+  }
+  // A long file that holds no report from its first line on is none; its
+  // head says what it is. A UTF-16 big-endian one is read whole (rare).
+  if (!read_part(in, 0, 64, buffer))
+    return {std::nullopt, kReasonCannotRead};
+  if (buffer.compare(0, 2, "\xFE\xFF") == 0) {
+    if (!read_part(in, 0, static_cast<std::size_t>(size), buffer))
+      return {std::nullopt, kReasonCannotRead};
+    return parse_report(buffer);
+  }
+  ParseOutcome head = parse_report(buffer);
+  if (head.reason != kReasonTruncated)
+    return head;
+  // A long file (a daily task appending with ">>"): its newest complete
+  // report is near its end. Read back from there, more at a time, until
+  // one shows; the runs before it are counted, not parsed.
+  for (std::uint64_t window = kTailBytes;; window *= 2) {
+    const std::uint64_t from = window >= size ? 0 : size - window;
+    if (!read_part(in, from, static_cast<std::size_t>(size - from), buffer))
+      return {std::nullopt, kReasonCannotRead};
+    if (from == 0)
+      return parse_report(buffer);
+    const std::vector<RunStart> runs = find_runs(buffer);
+    if (runs.empty())
+      continue;
+    const std::size_t first = runs[0].at;
+    ParseOutcome outcome = parse_newest(std::string_view(buffer).substr(first), false, 0);
+    if (!outcome.endpoint)
+      continue;
+    std::string piece;
+    outcome.endpoint->earlier_in_file += runs_before(in, from + first, piece);
+    return outcome;
+  }
 }
 
 namespace {

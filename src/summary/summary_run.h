@@ -3,11 +3,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "summary/fleet.h"
+#include "summary/report_parser.h"
 
 namespace cc::summary {
 
@@ -56,9 +58,17 @@ struct FoundFiles {
 FoundFiles find_report_files(const std::vector<std::string>& paths,
                              const std::vector<std::string>& skip = {});
 
-// The file's bytes, up to one past the report limit so that a larger file
-// shows as such; the buffer is sized from the file, not from the limit.
-bool read_report_bytes(const std::string& path, std::string& buffer);
+// The file's newest complete report, or why there is none. A file up to
+// kTailBytes is read whole (the buffer sized from the file); a longer one
+// from its end, a growing part at a time, until a complete report shows,
+// and the runs before it are counted by their banners only: no file is
+// refused for its size alone.
+ParseOutcome read_newest_report(const std::string& path, std::string& buffer);
+// `size` bytes of the file from `at` (fewer at its end); false on a read error.
+bool read_part(std::istream& in, std::uint64_t at, std::size_t size, std::string& buffer);
+
+inline constexpr char kReasonCannotOpen[] = "cannot be opened";
+inline constexpr char kReasonCannotRead[] = "cannot be read";
 
 // Seconds since 1970 as "2026-12-08T20:20:40Z".
 std::string iso8601_utc(std::int64_t seconds);

@@ -172,6 +172,10 @@ TEST(ReportParserTest, AppendedRunsTheLastCompleteOneCounts) {
   std::string second = kFullReport;
   second.replace(second.find("Windows 7 Professional"), 22, "Windows 10 Pro");
   const std::string prompt = "Press any key to continue . . . \n";
+  // A pause that did not end its line: the next run's banner follows it.
+  const std::string open_prompt = "Press any key to continue . . . ";
+  const std::string german = "Dr\xC3\xBC" "cken Sie eine beliebige Taste . . . ";
+  const std::string wide_second = utf16(crlf(second)).substr(2);  // PowerShell 5.1's ">>"
   const struct {
     const char* name;
     std::string bytes;
@@ -184,6 +188,16 @@ TEST(ReportParserTest, AppendedRunsTheLastCompleteOneCounts) {
       {"an empty line after the prompt", first + prompt + "\n" + second, "Windows 10 Pro", 1},
       {"three runs, CRLF", crlf(first + prompt + first + prompt + second), "Windows 10 Pro", 2},
       {"last one cut short", first + second.substr(0, second.find("GPU details")),
+       "Windows 7 Professional", 0},
+      {"banner on the prompt's line", crlf(first) + open_prompt + crlf(second), "Windows 10 Pro",
+       1},
+      {"localized prompt", first + german + "\n" + first + german + second, "Windows 10 Pro", 2},
+      {"UTF-16 run after UTF-8", crlf(first) + prompt + wide_second, "Windows 10 Pro", 1},
+      {"UTF-16 run at an odd offset", crlf(first) + open_prompt + " " + wide_second,
+       "Windows 10 Pro", 1},
+      {"UTF-8 run after UTF-16", utf16(first) + second, "Windows 10 Pro", 1},
+      {"UTF-16 run cut short", first + wide_second.substr(0, 200), "Windows 7 Professional", 0},
+      {"followed by 1 MiB of blanks", first + std::string(kTailBytes, ' '),
        "Windows 7 Professional", 0},
   };
   for (const auto& c : cases) {
@@ -277,7 +291,6 @@ TEST(ReportParserTest, NonReportsAreRejectedWithTheirReason) {
       {"banner not first", "\n" + full, kReasonNoBanner},
       {"cut before Endpoint OS", full.substr(0, full.find("Endpoint OS")), kReasonTruncated},
       {"cut after Endpoint OS", full.substr(0, full.find("\t Windows 7")), kReasonTruncated},
-      {"larger than 1 MiB", full + std::string(kMaxReportBytes, ' '), kReasonTooLarge},
   };
   for (const Rejection& c : cases) {
     const ParseOutcome parsed = parse_report(c.bytes);

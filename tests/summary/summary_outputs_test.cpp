@@ -283,19 +283,36 @@ TEST_F(SummaryRunTest, EveryParsedLineReachesTheOutputs) {
   EXPECT_EQ(json["endpoints"][0]["status"], "encodes in hardware (GPU)");
 }
 
-// The buffer follows the file, not the 1 MiB limit; a larger file still
-// shows as one.
-TEST_F(SummaryRunTest, ReadingIsSizedFromTheFile) {
-  const std::string report = machine_report({1, 1, 0});
-  write(dir_ / "small.txt", report);
-  write(dir_ / "large.txt", std::string(kMaxReportBytes + 100, 'x'));
+// The buffer follows a short file; a long appended one (a daily task's
+// ">>", here also PowerShell's UTF-16) gives its newest complete report,
+// read from its end, and counts the runs before it by their banners.
+TEST_F(SummaryRunTest, FilesOfAnyLengthGiveTheirNewestReport) {
+  const std::string old_run = machine_report({1, 0, 0}) + "Press any key to continue . . . ";
+  const std::string new_run = machine_report({1, 1, 0});
+  std::string wide;  // the new run as Windows PowerShell 5.1's ">>" appends it
+  for (char c : new_run)
+    wide += std::string{c, '\0'};
+  const std::size_t runs = kTailBytes * 5 / 2 / old_run.size() + 1;
+  std::string appended;
+  for (std::size_t i = 0; i < runs; ++i)
+    appended += old_run;
+  write(dir_ / "small.txt", new_run);
+  write(dir_ / "long.txt", appended + new_run);
+  write(dir_ / "wide.txt", appended + wide + "garbage cut short\n");
+  write(dir_ / "junk.txt", std::string(kTailBytes + 100, 'x'));
   std::string buffer;
-  ASSERT_TRUE(read_report_bytes((dir_ / "small.txt").string(), buffer));
-  EXPECT_EQ(buffer, report);
+  ParseOutcome outcome = read_newest_report((dir_ / "small.txt").string(), buffer);
+  EXPECT_EQ(buffer, new_run);
   EXPECT_LT(buffer.capacity(), 64u * 1024);
-  ASSERT_TRUE(read_report_bytes((dir_ / "large.txt").string(), buffer));
-  EXPECT_EQ(buffer.size(), kMaxReportBytes + 1);
-  EXPECT_FALSE(read_report_bytes((dir_ / "none.txt").string(), buffer));
+  for (const char* name : {"long.txt", "wide.txt"}) {
+    outcome = read_newest_report((dir_ / name).string(), buffer);
+    ASSERT_TRUE(outcome.endpoint) << name << ": " << outcome.reason;
+    EXPECT_EQ(outcome.endpoint->earlier_in_file, static_cast<int>(runs)) << name;
+    EXPECT_FALSE(outcome.endpoint->encoders.empty()) << name;  // the newer run
+    EXPECT_LE(buffer.size(), kTailBytes + 128) << name;
+  }
+  EXPECT_EQ(read_newest_report((dir_ / "junk.txt").string(), buffer).reason, kReasonNoBanner);
+  EXPECT_EQ(read_newest_report((dir_ / "none.txt").string(), buffer).reason, kReasonCannotOpen);
 }
 
 // A second summary says what changed since the first: one endpoint moved,
