@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "summary/endpoint_status.h"
+#include "summary/text_encoding.h"
 
 namespace cc::summary {
 namespace {
@@ -93,10 +94,7 @@ class EndpointReader : public nlohmann::json_sax<Json> {
 }  // namespace
 
 std::string folded(const std::string& name) {
-  std::string key = name;
-  for (char& c : key)
-    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return key;
+  return fold_case(name);
 }
 
 bool Comparison::load(const std::string& path, std::string& error) {

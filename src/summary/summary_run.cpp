@@ -93,17 +93,6 @@ int compare_joined(std::string_view a, std::string_view b, std::string_view c, s
   }
 }
 
-// Endpoint names compared without case.
-int compare_stems(std::string_view a, std::string_view b) {
-  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-    const auto x = static_cast<unsigned char>(a[i] >= 'A' && a[i] <= 'Z' ? a[i] + 32 : a[i]);
-    const auto y = static_cast<unsigned char>(b[i] >= 'A' && b[i] <= 'Z' ? b[i] + 32 : b[i]);
-    if (x != y)
-      return x < y ? -1 : 1;
-  }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
 // Why a file named *.txt, or a PATH, that is no regular file is not read;
 // empty for a regular file. Nothing that could block (a FIFO) is opened.
 std::string not_regular(const fs::directory_entry& entry) {
@@ -146,7 +135,9 @@ class Walk {
       found_.roots.push_back(real);
       relative_at = static_cast<std::uint32_t>(text.size());
     }
-    found_.files.push_back({std::move(text), root, relative_at, name, stem, times_.seconds(path)});
+    std::string key = fold_case(std::string_view(text).substr(name, stem));
+    found_.files.push_back(
+        {std::move(text), root, relative_at, name, stem, times_.seconds(path), std::move(key)});
   }
   void not_read(const fs::path& path, std::string reason) {
     found_.unreadable.push_back({path.u8string(), std::move(reason)});
@@ -249,7 +240,7 @@ void order_and_dedupe(FoundFiles& found) {
                   [&where](const ReportFile& a, const ReportFile& b) { return where(a, b) == 0; }),
       files.end());
   std::stable_sort(files.begin(), files.end(), [](const ReportFile& a, const ReportFile& b) {
-    const int order = compare_stems(stem_of(a), stem_of(b));
+    const int order = a.endpoint_key.compare(b.endpoint_key);
     return order != 0 ? order < 0 : a.time > b.time;
   });
 }
@@ -385,7 +376,7 @@ void Run::read_all(const FoundFiles& found) {
       comparison_->not_read(to_utf8(endpoint_name(*group)));
   };
   for (const ReportFile& file : found.files) {
-    if (!group || compare_stems(stem_of(*group), stem_of(file)) != 0) {
+    if (!group || group->endpoint_key != file.endpoint_key) {
       close_group();
       group = &file;
       taken = false;

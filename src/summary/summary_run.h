@@ -40,6 +40,7 @@ struct ReportFile {
   std::uint32_t name_at = 0;      // where the file name starts
   std::uint32_t stem_size = 0;    // its length without the extension
   std::int64_t time = 0;          // modification time, seconds since 1970 (UTC)
+  std::string endpoint_key;       // the name without extension, case folded
 };
 
 // The endpoint a file speaks for: its name without extension. Computer names

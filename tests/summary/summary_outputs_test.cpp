@@ -255,9 +255,13 @@ TEST_F(SummaryRunTest, LinksAndSpecialFilesAreNamed) {
 
 // File names that are not UTF-8 reach the outputs as UTF-8 (read as
 // Windows-1252), so that CSV, JSON and page stay valid.
+// One name in two encodings and two cases is one endpoint.
 TEST_F(SummaryRunTest, NamesThatAreNotUtf8BecomeUtf8) {
   write(dir_ / "r" / "Caf\xE9-PC.txt", machine_report({1, 1, 0}));
+  write(dir_ / "r" / "a" / "CAF\xC3\x89-pc.txt", machine_report({1, 1, 0}));
   EXPECT_EQ(run({(dir_ / "r").string()}), kAllRead);
+  EXPECT_NE(out_.str().find("Endpoints read: 1\nOlder reports of them: 1\n"), std::string::npos)
+      << out_.str();
   for (const char* output : {"out.csv", "out.json", "out.html"}) {
     const std::string text = read(dir_ / output);
     EXPECT_NE(text.find("Caf\xC3\xA9-PC"), std::string::npos) << output;
