@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "summary/csv_output.h"
+#include "summary/endpoint_status.h"
+#include "summary/summary_run.h"
 #include "summary/text_summary.h"
 
 namespace cc::summary {
@@ -70,14 +72,17 @@ std::string seen_list(const Map& seen) {
 }
 
 // The endpoints a blocker holds back, folded away until opened (no script).
-void write_held_back(std::ostream& out, const std::vector<std::string>& names, int endpoints) {
+void write_held_back(std::ostream& out,
+                     const std::vector<std::string>& names,
+                     int endpoints,
+                     const std::string& rest = "the CSV (column status)") {
   out << "<details><summary>" << endpoints << " endpoint" << (endpoints == 1 ? "" : "s")
       << "</summary><ul class=\"held\">";
   for (const std::string& name : names)
     out << "<li>" << html_escape(name) << "</li>";
   if (static_cast<int>(names.size()) < endpoints)
     out << "<li class=\"note\">and " << endpoints - static_cast<int>(names.size())
-        << " more: see the CSV (column status)</li>";
+        << " more: see " << rest << "</li>";
   out << "</ul></details>";
 }
 
@@ -93,7 +98,7 @@ void write_moves(std::ostream& out, const Comparison& comparison) {
   for (const auto& [move, count] : comparison.transitions()) {
     out << "<tr><td>" << html_escape(move.first.empty() ? "(no status)" : move.first)
         << "</td><td>" << html_escape(move.second) << "</td><td class=\"held-back\">";
-    write_held_back(out, names[move], count);
+    write_held_back(out, names[move], count, "the JSON (compare, moved)");
     out << "</td></tr>\n";
   }
   out << "</table>\n";
@@ -115,9 +120,17 @@ void write_comparison(std::ostream& out, const Comparison& comparison) {
     std::vector<std::string> shown(
         names->begin(), names->begin() + std::min<std::size_t>(names->size(), kHtmlTableLimit));
     out << "<p>" << title << ": ";
-    write_held_back(out, shown, static_cast<int>(names->size()));
+    write_held_back(out, shown, static_cast<int>(names->size()), "the JSON (compare)");
     out << "</p>\n";
   }
+}
+
+void write_freshness(std::ostream& out, const FleetProfile& profile) {
+  out << "<p id=\"freshness\">Reports from " << iso8601_utc(profile.oldest()) << " to "
+      << iso8601_utc(profile.newest()) << " (each endpoint's in column report_time). Older than "
+      << profile.stale_days() << " days: ";
+  write_held_back(out, profile.stale_names(), profile.stale(), "the CSV (column report_time)");
+  out << "</p>\n";
 }
 
 void write_unreadable(std::ostream& out, const std::vector<Unreadable>& unreadable) {
@@ -173,6 +186,8 @@ void HtmlPage::add(const Endpoint& endpoint,
     if (names.size() < static_cast<std::size_t>(kHtmlTableLimit))
       names.push_back(endpoint.endpoint);
   }
+  if (!in_hardware(status_of(endpoint)) && action_rows_.size() < static_cast<std::size_t>(kHtmlTableLimit))
+    action_rows_.push_back(cells);
   if (endpoints_ <= kHtmlTableLimit)
     rows_.push_back(std::move(cells));
   if (!endpoint.errors.empty() && ++with_errors_ <= kHtmlTableLimit)
@@ -195,7 +210,8 @@ void HtmlPage::write_blockers(std::ostream& out, const std::vector<Blocker>& blo
   for (const Blocker& b : blockers) {
     const auto names = held_back_.find(b.reason);
     out << "<tr><td>" << html_escape(b.reason) << "</td><td class=\"held-back\">";
-    write_held_back(out, names == held_back_.end() ? none : names->second, b.endpoints);
+    write_held_back(out, names == held_back_.end() ? none : names->second, b.endpoints,
+                    full_list() + " (column status)");
     out << "</td><td>" << seen_list(b.adapters) << "</td><td>" << seen_list(b.drivers)
         << "</td></tr>\n";
   }
@@ -205,8 +221,8 @@ void HtmlPage::write_blockers(std::ostream& out, const std::vector<Blocker>& blo
 void HtmlPage::write_error_rows(std::ostream& out) const {
   out << "<h2>Endpoints with Error lines (" << with_errors_ << ")</h2>\n";
   if (with_errors_ > kHtmlTableLimit)
-    out << "<p class=\"note\">The first " << kHtmlTableLimit
-        << " are listed; the CSV counts them for every endpoint (column errors).</p>\n";
+    out << "<p class=\"note\">The first " << kHtmlTableLimit << " are listed; " << full_list()
+        << " counts them for every endpoint (column errors).</p>\n";
   if (error_rows_.empty())
     return;
   out << "<table id=\"errors\"><tr><th>Endpoint</th><th>Error lines</th></tr>\n";
@@ -219,13 +235,22 @@ void HtmlPage::write_error_rows(std::ostream& out) const {
   out << "</table>\n";
 }
 
+// Where every endpoint is listed: the CSV of this run, or how to get one.
+std::string HtmlPage::full_list() const {
+  return csv_.empty() ? "a CSV (not written this time: run again with --csv FILE)"
+                      : "the CSV " + html_escape(csv_);
+}
+
+// Past the limit the page stays quick to open: it lists the endpoints that
+// need action and leaves the rest to the CSV.
 void HtmlPage::write_table(std::ostream& out) const {
   out << "<h2>Endpoints (" << endpoints_ << ")</h2>\n";
-  if (endpoints_ > kHtmlTableLimit) {
+  const bool large = endpoints_ > kHtmlTableLimit;
+  if (large)
     out << "<p class=\"note\" id=\"table-in-csv\">" << endpoints_ << " endpoints are more than "
-        << kHtmlTableLimit << ": the full table is in the CSV output (--csv).</p>\n";
-    return;
-  }
+        << kHtmlTableLimit << ": listed below are " << action_rows_.size()
+        << " that do not encode in hardware" << (action_rows_.size() < static_cast<std::size_t>(kHtmlTableLimit) ? "" : " (the first ones)")
+        << "; every endpoint is in " << full_list() << ".</p>\n";
   out << "<table id=\"endpoints\"><tr>";
   std::string header = kCsvHeader;
   for (std::size_t at = 0; at != std::string::npos;) {
@@ -234,7 +259,7 @@ void HtmlPage::write_table(std::ostream& out) const {
     at = comma == std::string::npos ? comma : comma + 1;
   }
   out << "</tr>\n";
-  for (const std::vector<std::string>& row : rows_) {
+  for (const std::vector<std::string>& row : large ? action_rows_ : rows_) {
     out << "<tr>";
     for (const std::string& cell : row)
       out << "<td>" << html_escape(cell) << "</td>";
@@ -245,7 +270,8 @@ void HtmlPage::write_table(std::ostream& out) const {
 
 void HtmlPage::write(std::ostream& out,
                      const FleetTotals& totals,
-                     const Comparison* comparison) const {
+                     const Comparison* comparison,
+                     const FleetProfile* profile) const {
   out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
       << "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
          "style-src 'unsafe-inline'\">\n"
@@ -262,7 +288,11 @@ void HtmlPage::write(std::ostream& out,
   for (const Blocker& blocker : totals.blockers())
     blocker_counts.emplace_back(blocker.reason, blocker.endpoints);
   write_chart(out, "chart-blockers", "Blockers of hardware encoding (endpoints)", blocker_counts);
+  if (profile)
+    write_chart(out, "chart-systems", "Operating systems (endpoints)", profile->systems());
   out << "</div>\n";
+  if (profile)
+    write_freshness(out, *profile);
   write_blockers(out, totals.blockers());
   if (comparison)
     write_comparison(out, *comparison);

@@ -346,10 +346,14 @@ bool outputs_distinct(const SummaryOptions& options, std::ostream& err) {
 // others counted as older reports of it, and feeds every output as it goes.
 class Run {
  public:
-  Run(Outputs& outputs, Comparison* comparison, bool previous_column)
-      : outputs_(outputs), comparison_(comparison), previous_column_(previous_column) {}
+  Run(Outputs& outputs, Comparison* comparison, bool previous_column, FleetProfile profile)
+      : outputs_(outputs),
+        comparison_(comparison),
+        previous_column_(previous_column),
+        profile_(std::move(profile)) {}
   void read_all(const FoundFiles& found);
   const FleetTotals& totals() const { return totals_; }
+  const FleetProfile& profile() const { return profile_; }
   void add_unreadable(Unreadable input) { totals_.add_unreadable(std::move(input)); }
 
  private:
@@ -361,6 +365,7 @@ class Run {
   Comparison* comparison_;
   bool previous_column_;  // the CSV's previous_status (--compare given)
   FleetTotals totals_;
+  FleetProfile profile_;
   std::string buffer_;
 };
 
@@ -412,6 +417,7 @@ void Run::take(Endpoint& endpoint, const ReportFile& file) {
   endpoint.action = std::move(assessment.action);
   const std::vector<BlockerHit> blockers = blockers_of(endpoint);
   totals_.add(endpoint, blockers);
+  profile_.add(endpoint.endpoint, endpoint.os, file.time);
   const std::string* previous = comparison_ ? comparison_->see(endpoint) : nullptr;
   std::vector<std::string> cells;
   if (outputs_.csv.is_open() || outputs_.html.is_open())
@@ -636,7 +642,12 @@ int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& 
   std::unique_ptr<Comparison> comparison = load_comparison(options.compare, compare_failure);
   const FoundFiles found =
       find_report_files(options.paths, {options.csv, options.json, options.html});
-  Run run(outputs, comparison.get(), !options.compare.empty());
+  const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+  outputs.page.set_csv(options.csv);
+  Run run(outputs, comparison.get(), !options.compare.empty(),
+          FleetProfile(now, options.stale_days, kHtmlTableLimit));
   if (!compare_failure.file.empty())
     run.add_unreadable(std::move(compare_failure));
   run.read_all(found);
@@ -646,9 +657,9 @@ int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& 
   if (outputs.json_writer)
     outputs.json_writer->finish(totals, comparison.get());
   if (outputs.html.is_open())
-    outputs.page.write(outputs.html.stream, totals, comparison.get());
+    outputs.page.write(outputs.html.stream, totals, comparison.get(), &run.profile());
 
-  write_text_summary(out, totals, comparison.get());
+  write_text_summary(out, totals, comparison.get(), &run.profile());
   for (const Unreadable& file : totals.unreadable())
     err << "not read: " << file.file << ": " << file.reason << "\n";
   if (totals.endpoints() == 0)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "summary/fleet.h"
+#include "summary/fleet_profile.h"
 #include "summary/report_parser.h"
 
 namespace cc::summary {
@@ -19,6 +20,7 @@ struct SummaryOptions {
   std::string json;
   std::string html;
   std::string compare;  // a JSON this program wrote earlier; empty means none
+  int stale_days = kDefaultStaleDays;  // a newest report older than this is stale
 };
 
 // Exit statuses, the worst that happened: every input read and every output

@@ -1,6 +1,9 @@
 #include "summary/text_summary.h"
 
+#include <algorithm>
 #include <iomanip>
+
+#include "summary/summary_run.h"
 
 namespace cc::summary {
 namespace {
@@ -51,6 +54,22 @@ void write_comparison(std::ostream& out, const Comparison& comparison) {
   write_names(out, "Not read this time: ", comparison.unread(), plain);
 }
 
+void write_profile(std::ostream& out, const FleetProfile& profile) {
+  write_counts(out, "Operating systems:", profile.systems());
+  out << "Reports from " << iso8601_utc(profile.oldest()) << " to "
+      << iso8601_utc(profile.newest()) << " (each endpoint's in the CSV, column report_time)\n";
+  const std::string title =
+      "Reports older than " + std::to_string(profile.stale_days()) + " days: ";
+  std::vector<std::string> names = profile.stale_names();
+  names.resize(std::min<std::size_t>(names.size(), kNamedChanges));
+  out << title << profile.stale() << (names.empty() ? "" : ":");
+  for (std::size_t i = 0; i < names.size(); ++i)
+    out << (i ? ", " : " ") << names[i];
+  if (profile.stale() > static_cast<int>(names.size()))
+    out << " (" << profile.stale() - static_cast<int>(names.size()) << " more)";
+  out << "\n";
+}
+
 }  // namespace
 
 std::string since_text(const Comparison& comparison) {
@@ -71,7 +90,8 @@ std::vector<std::pair<std::string, int>> status_counts(const FleetTotals& totals
 
 void write_text_summary(std::ostream& out,
                         const FleetTotals& totals,
-                        const Comparison* comparison) {
+                        const Comparison* comparison,
+                        const FleetProfile* profile) {
   if (totals.endpoints() == 0) {
     out << kNothingFoundText << "\n";
     out << "Files not read: " << totals.unreadable().size();
@@ -84,6 +104,8 @@ void write_text_summary(std::ostream& out,
   write_counts(out, "Status:", status_counts(totals));
   write_counts(out, "H.264 encoding:", totals.encoding());
   write_counts(out, "H.264 decoding:", totals.decoding());
+  if (profile)
+    write_profile(out, *profile);
   const std::vector<Blocker> blockers = totals.blockers();
   out << "\nLeading blockers of hardware encoding (endpoints):\n";
   if (blockers.empty())

@@ -5,6 +5,7 @@
 
 #include "summary/compare.h"
 #include "summary/fleet.h"
+#include "summary/fleet_profile.h"
 
 namespace cc::summary {
 
@@ -27,6 +28,7 @@ std::vector<std::pair<std::string, int>> status_counts(const FleetTotals& totals
 // summary when there is one to compare with.
 void write_text_summary(std::ostream& out,
                         const FleetTotals& totals,
-                        const Comparison* comparison = nullptr);
+                        const Comparison* comparison = nullptr,
+                        const FleetProfile* profile = nullptr);
 
 }  // namespace cc::summary

@@ -8,7 +8,8 @@ WORK holds fleet.json and summary.txt (the summary's outputs), dom.html
 that the charts show the summary's numbers, that the headline and the
 status chart equal a recount of the JSON, that each blocker's <details>
 holds the endpoints it holds back, that the page loads nothing, and that
-markup in a report stays text.
+markup in a report stays text. With compare.json and compare-dom.html (a
+second run with --compare), that each moved endpoint unfolds by name.
 """
 import collections
 import html.parser
@@ -34,7 +35,10 @@ class Page(html.parser.HTMLParser):
         self.headline = None
         self.in_headline = False
         self.blocker_rows = []  # [reason, [held back names], summary text]
+        self.move_rows = []  # [from, to, [names in its <details>]]
+        self.table = None
         self.cell = None
+        self.column = 0
 
     def handle_starttag(self, tag, attrs):
         attrs = dict(attrs)
@@ -52,9 +56,18 @@ class Page(html.parser.HTMLParser):
             self.chart = attrs.get("id")
         if tag == "p" and attrs.get("id") == "headline":
             self.in_headline, self.headline = True, ""
-        if tag == "table" and attrs.get("id") == "blockers":
-            self.blockers_table = True
-        if getattr(self, "blockers_table", False):
+        if tag == "table":
+            self.table = attrs.get("id")
+        if self.table == "moves":
+            if tag == "tr":
+                self.move_rows.append(["", "", []])
+                self.column = 0
+            elif tag == "td":
+                self.column += 1
+                self.cell = self.column
+            elif tag == "li" and self.column == 3 and "class" not in attrs:
+                self.move_rows[-1][2].append("")
+        if self.table == "blockers":
             if tag == "tr":
                 self.blocker_rows.append(["", [], ""])
                 self.column = 0
@@ -74,7 +87,7 @@ class Page(html.parser.HTMLParser):
         if tag == "p":
             self.in_headline = False
         if tag == "table":
-            self.blockers_table = False
+            self.table = None
         if tag in ("td", "summary"):
             self.cell = self.column if tag == "summary" else None
 
@@ -82,7 +95,13 @@ class Page(html.parser.HTMLParser):
         self.text.append(data)
         if self.in_headline:
             self.headline += data
-        if getattr(self, "blockers_table", False) and self.blocker_rows:
+        if self.table == "moves" and self.move_rows:
+            row = self.move_rows[-1]
+            if self.cell in (1, 2):
+                row[self.cell - 1] += data
+            elif self.cell == 3 and row[2]:
+                row[2][-1] += data
+        if self.table == "blockers" and self.blocker_rows:
             row = self.blocker_rows[-1]
             if self.cell == 1:
                 row[0] += data
@@ -156,6 +175,25 @@ def check_blockers(page, endpoints):
     return failures
 
 
+def check_moves(work):
+    """The page of a second summary run with --compare: each from -> to row
+    unfolds to the endpoints the JSON says moved so."""
+    compare = json.load(open(os.path.join(work, "compare.json"), encoding="utf-8"))["compare"]
+    page = Page()
+    page.feed(open(os.path.join(work, "compare-dom.html"), encoding="utf-8").read())
+    moved = collections.defaultdict(set)
+    for move in compare["moved"]:
+        moved[(move["from"] or "(no status)", move["to"])].add(move["endpoint"])
+    shown = {(f, t): set(names) for f, t, names in page.move_rows if f}
+    failures = page.problems
+    if not moved:
+        failures.append("the second fleet moved no endpoint")
+    if shown != moved:
+        failures.append("moves on the page %s, the JSON says %s" % (
+            sorted((k, len(v)) for k, v in shown.items()), sorted((k, len(v)) for k, v in moved.items())))
+    return failures
+
+
 def main(work):
     failures = []
     fleet = json.load(open(os.path.join(work, "fleet.json"), encoding="utf-8"))
@@ -209,6 +247,9 @@ def main(work):
     shot = open(os.path.join(work, "screenshot.png"), "rb").read()
     if not shot.startswith(b"\x89PNG") or len(shot) < 20000:
         failures.append("screenshot missing or blank (%d bytes)" % len(shot))
+
+    if os.path.exists(os.path.join(work, "compare-dom.html")):
+        failures += check_moves(work)
 
     for failure in failures:
         print("FAIL:", failure)

@@ -15,6 +15,7 @@
 #endif
 
 #include "summary/csv_output.h"
+#include "summary/endpoint_status.h"
 #include "summary/html_output.h"
 #include "summary/report_parser.h"
 #include "summary/summary_run.h"
@@ -468,29 +469,41 @@ TEST(HtmlPageTest, LongLabelsAreCutBetweenCharacters) {
 // Up to the limit the page lists every endpoint; past it, none, and says
 // where they are.
 TEST(HtmlPageTest, EndpointTableGivesWayToTheCsvPastItsLimit) {
-  for (const int endpoints : {kHtmlTableLimit, kHtmlTableLimit + 1}) {
-    HtmlPage page;
-    FleetTotals totals;
-    Endpoint e;
-    e.encoding = e.decoding = "\t Software";
-    e.errors = {"*** Error: x"};
-    for (int i = 0; i < endpoints; ++i) {
-      page.add(e);
-      totals.add(e);
+  for (const int software : {kHtmlTableLimit - 1, kHtmlTableLimit}) {
+    for (const std::string csv : {"", "fleet.csv"}) {
+      HtmlPage page;
+      page.set_csv(csv);
+      FleetTotals totals;
+      Endpoint e;
+      e.encoding = e.decoding = "\t Software";
+      e.errors = {"*** Error: x"};
+      Endpoint gpu;  // one that needs nothing done
+      gpu.endpoint = "PC-GPU";
+      gpu.status = static_cast<int>(Status::kHardwareGpu);
+      for (int i = 0; i < software; ++i) {
+        page.add(e);
+        totals.add(e);
+      }
+      page.add(gpu);
+      totals.add(gpu);
+      std::ostringstream html;
+      page.write(html, totals);
+      const std::string text = html.str();
+      const bool all = software < kHtmlTableLimit;
+      EXPECT_EQ(text.find("<td>PC-GPU</td>") != std::string::npos, all) << software;
+      EXPECT_EQ(text.find("id=\"table-in-csv\"") != std::string::npos, !all) << software;
+      EXPECT_EQ(text.find(csv.empty() ? "run again with --csv FILE" : "the CSV fleet.csv") !=
+                    std::string::npos,
+                !all)
+          << software << csv;
+      std::size_t rows = 0;
+      for (std::size_t at = text.find("<tr><td>"); at != std::string::npos;
+           at = text.find("<tr><td>", at + 1))
+        ++rows;
+      // Endpoint rows (past the limit, those that need action), rows of
+      // endpoints with Error lines, each capped, and the one blocker.
+      EXPECT_EQ(rows, 2u * software + (all ? 1 : 0) + 1) << software;
     }
-    std::ostringstream html;
-    page.write(html, totals);
-    const std::string text = html.str();
-    const bool listed = endpoints <= kHtmlTableLimit;
-    EXPECT_EQ(text.find("<table id=\"endpoints\">") != std::string::npos, listed) << endpoints;
-    EXPECT_EQ(text.find("id=\"table-in-csv\"") != std::string::npos, !listed) << endpoints;
-    std::size_t rows = 0;
-    for (std::size_t at = text.find("<tr><td>"); at != std::string::npos;
-         at = text.find("<tr><td>", at + 1))
-      ++rows;
-    // Endpoint rows and rows of endpoints with Error lines, each capped, and
-    // the one blocker (no encoder).
-    EXPECT_EQ(rows, (listed ? 2u * endpoints : std::size_t{kHtmlTableLimit}) + 1) << endpoints;
   }
 }
 
