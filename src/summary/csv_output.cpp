@@ -92,15 +92,18 @@ void write_csv_row(std::ostream& out, const Endpoint& e) {
   write_csv_row(out, endpoint_cells(e));
 }
 
-void write_csv_row(std::ostream& out, const std::vector<std::string>& cells) {
+std::string csv_row(const std::vector<std::string>& cells) {
   std::string row;
   for (const std::string& cell : cells) {
     if (&cell != &cells.front())
       row += ',';
     append_csv_cell(row, cell);
   }
-  row += "\r\n";
-  out << row;
+  return row;
+}
+
+void write_csv_row(std::ostream& out, const std::vector<std::string>& cells) {
+  out << csv_row(cells) << "\r\n";
 }
 
 }  // namespace cc::summary

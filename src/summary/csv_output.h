@@ -32,6 +32,8 @@ inline constexpr char kPreviousStatusColumn[] = "previous_status";
 void write_csv_header(std::ostream& out, bool previous_status = false);
 void write_csv_row(std::ostream& out, const Endpoint& endpoint);
 void write_csv_row(std::ostream& out, const std::vector<std::string>& cells);
+// The row's cells, quoted and joined, without its line end.
+std::string csv_row(const std::vector<std::string>& cells);
 
 // Several items in one cell are joined by this.
 inline constexpr char kItemSeparator[] = " | ";

@@ -103,8 +103,9 @@ class PolicyAnswers {
   std::unordered_map<std::string, std::optional<std::string>> updates_;
 };
 
+// One per thread: the summary assesses endpoints on several.
 PolicyAnswers& policy_answers() {
-  static PolicyAnswers answers;
+  static thread_local PolicyAnswers answers;
   return answers;
 }
 

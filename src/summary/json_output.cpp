@@ -170,7 +170,11 @@ JsonWriter::JsonWriter(std::ostream& out, const std::string& written) : out_(out
 }
 
 void JsonWriter::add(const Endpoint& endpoint) {
-  out_ << (first_ ? "\n" : ",\n") << endpoint_json(endpoint);
+  add_object(endpoint_json(endpoint));
+}
+
+void JsonWriter::add_object(const std::string& object) {
+  out_ << (first_ ? "\n" : ",\n") << object;
   first_ = false;
 }
 

@@ -21,6 +21,8 @@ class JsonWriter {
   // written: when, as ISO 8601 UTC; a later --compare says "since" then.
   explicit JsonWriter(std::ostream& out, const std::string& written = utc_now());
   void add(const Endpoint& endpoint);
+  // The same with the endpoint's object already written (endpoint_json).
+  void add_object(const std::string& object);
   void finish(const FleetTotals& totals, const Comparison* comparison = nullptr);
 
  private:

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "summary/compare.h"
@@ -16,6 +17,7 @@
 #include "summary/endpoint_status.h"
 #include "summary/html_output.h"
 #include "summary/json_output.h"
+#include "summary/ordered_work.h"
 #include "summary/report_parser.h"
 #include "summary/text_encoding.h"
 #include "summary/text_summary.h"
@@ -344,6 +346,42 @@ bool outputs_distinct(const SummaryOptions& options, std::ostream& err) {
 
 // Reads the files, the newest report of each endpoint counting and the
 // others counted as older reports of it, and feeds every output as it goes.
+// One file read, parsed and, for a report, assessed and written out as its
+// outputs will take it: the part of the work that needs no other file.
+struct Prepared {
+  ParseOutcome outcome;
+  std::vector<BlockerHit> blockers;
+  std::vector<std::string> cells;  // for the page
+  std::string csv_row, json;
+};
+
+// What the outputs asked for need of each endpoint.
+struct Needs {
+  bool cells = false, csv = false, json = false;
+};
+
+void prepare(const ReportFile& file, const Needs& needs, Prepared& out, std::string& buffer) {
+  out.outcome = read_newest_report(file.path, buffer);
+  if (!out.outcome.endpoint)
+    return;
+  Endpoint& endpoint = *out.outcome.endpoint;
+  endpoint.endpoint = to_utf8(endpoint_name(file));
+  endpoint.file = to_utf8(file.path);
+  endpoint.report_time = iso8601_utc(file.time);
+  Assessment assessment = assess(endpoint);
+  endpoint.status = static_cast<int>(assessment.status);
+  endpoint.action = std::move(assessment.action);
+  out.blockers = blockers_of(endpoint);
+  if (needs.cells || needs.csv)
+    out.cells = endpoint_cells(endpoint);
+  if (needs.csv)
+    out.csv_row = csv_row(out.cells);
+  if (needs.json)
+    out.json = endpoint_json(endpoint);
+}
+
+// Reads the files, the newest report of each endpoint counting and the
+// others counted as older reports of it, and feeds every output as it goes.
 class Run {
  public:
   Run(Outputs& outputs, Comparison* comparison, bool previous_column, FleetProfile profile)
@@ -358,15 +396,14 @@ class Run {
 
  private:
   // True when the file held a report.
-  bool read(const ReportFile& file, bool newer_taken);
-  void take(Endpoint& endpoint, const ReportFile& file);
+  bool read(const ReportFile& file, Prepared& prepared, bool newer_taken);
+  void take(Prepared& prepared, const ReportFile& file);
 
   Outputs& outputs_;
   Comparison* comparison_;
   bool previous_column_;  // the CSV's previous_status (--compare given)
   FleetTotals totals_;
   FleetProfile profile_;
-  std::string buffer_;
 };
 
 void Run::read_all(const FoundFiles& found) {
@@ -380,22 +417,31 @@ void Run::read_all(const FoundFiles& found) {
     if (group && !taken && comparison_)
       comparison_->not_read(to_utf8(endpoint_name(*group)));
   };
-  for (const ReportFile& file : found.files) {
-    if (!group || group->endpoint_key != file.endpoint_key) {
-      close_group();
-      group = &file;
-      taken = false;
-    }
-    taken = read(file, taken) || taken;
-  }
+  const Needs needs{outputs_.html.is_open(), outputs_.csv.is_open(),
+                    static_cast<bool>(outputs_.json_writer)};
+  const std::vector<ReportFile>& files = found.files;
+  ordered_work<Prepared, std::string>(
+      files.size(), std::thread::hardware_concurrency(),
+      [&](std::size_t i, Prepared& out, std::string& buffer) {
+        prepare(files[i], needs, out, buffer);
+      },
+      [&](std::size_t i, Prepared& prepared) {
+        const ReportFile& file = files[i];
+        if (!group || group->endpoint_key != file.endpoint_key) {
+          close_group();
+          group = &file;
+          taken = false;
+        }
+        taken = read(file, prepared, taken) || taken;
+      });
   close_group();
 }
 
-bool Run::read(const ReportFile& file, bool newer_taken) {
-  const std::string shown = to_utf8(file.path);  // outputs are UTF-8 whatever the name was
-  ParseOutcome outcome = read_newest_report(file.path, buffer_);
+bool Run::read(const ReportFile& file, Prepared& prepared, bool newer_taken) {
+  const ParseOutcome& outcome = prepared.outcome;
   if (!outcome.endpoint) {
-    totals_.add_unreadable({shown, outcome.reason});
+    // Outputs are UTF-8 whatever the name was.
+    totals_.add_unreadable({to_utf8(file.path), outcome.reason});
     return false;
   }
   for (int i = 0; i < outcome.endpoint->earlier_in_file; ++i)
@@ -404,37 +450,26 @@ bool Run::read(const ReportFile& file, bool newer_taken) {
     totals_.add_older_report();
     return true;
   }
-  take(*outcome.endpoint, file);
+  take(prepared, file);
   return true;
 }
 
-void Run::take(Endpoint& endpoint, const ReportFile& file) {
-  endpoint.endpoint = to_utf8(endpoint_name(file));
-  endpoint.file = to_utf8(file.path);
-  endpoint.report_time = iso8601_utc(file.time);
-  Assessment assessment = assess(endpoint);
-  endpoint.status = static_cast<int>(assessment.status);
-  endpoint.action = std::move(assessment.action);
-  const std::vector<BlockerHit> blockers = blockers_of(endpoint);
-  totals_.add(endpoint, blockers);
+void Run::take(Prepared& prepared, const ReportFile& file) {
+  const Endpoint& endpoint = *prepared.outcome.endpoint;
+  totals_.add(endpoint, prepared.blockers);
   profile_.add(endpoint.endpoint, endpoint.os, file.time);
   const std::string* previous = comparison_ ? comparison_->see(endpoint) : nullptr;
-  std::vector<std::string> cells;
-  if (outputs_.csv.is_open() || outputs_.html.is_open())
-    cells = endpoint_cells(endpoint);
   if (outputs_.csv.is_open()) {
-    if (previous_column_) {
-      cells.push_back(previous ? *previous : std::string());
-      write_csv_row(outputs_.csv.stream, cells);
-      cells.pop_back();
-    } else {
-      write_csv_row(outputs_.csv.stream, cells);
-    }
+    std::ostream& csv = outputs_.csv.stream;
+    csv << prepared.csv_row;
+    if (previous_column_)
+      csv << ',' << csv_cell(previous ? *previous : std::string());
+    csv << "\r\n";
   }
   if (outputs_.json_writer)
-    outputs_.json_writer->add(endpoint);
+    outputs_.json_writer->add_object(prepared.json);
   if (outputs_.html.is_open())
-    outputs_.page.add(endpoint, blockers, std::move(cells));
+    outputs_.page.add(endpoint, prepared.blockers, std::move(prepared.cells));
 }
 
 // kAllRead when every output is open, else the exit status.

@@ -17,6 +17,7 @@
 #include "summary/csv_output.h"
 #include "summary/endpoint_status.h"
 #include "summary/html_output.h"
+#include "summary/ordered_work.h"
 #include "summary/report_parser.h"
 #include "summary/summary_run.h"
 #include "summary/text_encoding.h"
@@ -389,6 +390,22 @@ TEST_F(SummaryRunTest, CompareSaysWhatChanged) {
         << err2.str();
     EXPECT_NE(err2.str().find(c.reason), std::string::npos) << err2.str();
     EXPECT_TRUE(fs::exists(dir_ / "out.json"));
+  }
+}
+
+// Files prepared on several threads reach the outputs in their own order.
+TEST(OrderedWorkTest, ResultsComeInOrder) {
+  for (const unsigned threads : {0u, 1u, 3u}) {
+    std::vector<std::size_t> seen;
+    ordered_work<std::size_t, int>(
+        kChunkItems * 9 + 5, threads,
+        [](std::size_t i, std::size_t& out, int& calls) { out = i * i + calls++ * 0; },
+        [&](std::size_t i, std::size_t& result) {
+          EXPECT_EQ(result, i * i);
+          seen.push_back(i);
+        });
+    ASSERT_EQ(seen.size(), kChunkItems * 9 + 5) << threads;
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << threads;
   }
 }
 
