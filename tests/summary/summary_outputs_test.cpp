@@ -17,6 +17,7 @@
 #include "summary/csv_output.h"
 #include "summary/endpoint_status.h"
 #include "summary/html_output.h"
+#include "summary/json_output.h"
 #include "summary/ordered_work.h"
 #include "summary/report_parser.h"
 #include "summary/summary_run.h"
@@ -399,7 +400,7 @@ TEST(OrderedWorkTest, ResultsComeInOrder) {
     std::vector<std::size_t> seen;
     ordered_work<std::size_t, int>(
         kChunkItems * 9 + 5, threads,
-        [](std::size_t i, std::size_t& out, int& calls) { out = i * i + calls++ * 0; },
+        [](std::size_t i, std::size_t& out, int&) { out = i * i; },
         [&](std::size_t i, std::size_t& result) {
           EXPECT_EQ(result, i * i);
           seen.push_back(i);
@@ -407,6 +408,15 @@ TEST(OrderedWorkTest, ResultsComeInOrder) {
     ASSERT_EQ(seen.size(), kChunkItems * 9 + 5) << threads;
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << threads;
   }
+}
+
+// Control characters in a report's text keep every hex digit in the JSON.
+TEST(JsonOutputTest, ControlCharactersAreEscaped) {
+  Endpoint e;
+  e.os = std::string("a\x01\x1F\x10\"\\\n\r\t\x7F", 10);
+  EXPECT_NE(endpoint_json(e).find(R"("a\u0001\u001f\u0010\"\\\n\r\t)" "\x7F\""),
+            std::string::npos)
+      << endpoint_json(e);
 }
 
 TEST(SummaryTimeTest, Iso8601Utc) {
