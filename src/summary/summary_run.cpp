@@ -119,7 +119,7 @@ constexpr int kMaxFolderDepth = 64;
 
 class Walk {
  public:
-  Walk(FoundFiles& found, const FileTimes& times) : found_(found), times_(times) {}
+  explicit Walk(FoundFiles& found) : found_(found) {}
   // A PATH named: a folder walked, or a file.
   void named(const fs::path& path, bool folder);
 
@@ -139,14 +139,13 @@ class Walk {
     }
     std::string key = fold_case(std::string_view(text).substr(name, stem));
     found_.files.push_back(
-        {std::move(text), root, relative_at, name, stem, times_.seconds(path), std::move(key)});
+        {std::move(text), root, relative_at, name, stem, kTimeUnknown, std::move(key)});
   }
   void not_read(const fs::path& path, std::string reason) {
     found_.unreadable.push_back({path.u8string(), std::move(reason)});
   }
 
   FoundFiles& found_;
-  const FileTimes& times_;
   std::uint32_t root_ = 0;  // the real path of the folder being walked
   std::size_t relative_at_ = 0;
   std::vector<std::string> open_;  // real paths of the folders being walked
@@ -228,8 +227,10 @@ std::string_view relative_of(const ReportFile& file) {
   return std::string_view(file.path).substr(file.relative_at);
 }
 
-// The newest file of each endpoint first; one file named twice, once.
-void order_and_dedupe(FoundFiles& found) {
+// The newest file of each endpoint first; one file named twice, once. Only
+// an endpoint with several files needs their times to order them; the rest
+// are timed as they are read, on the reading threads.
+void order_and_dedupe(FoundFiles& found, const FileTimes& times) {
   std::vector<ReportFile>& files = found.files;
   const std::vector<std::string>& roots = found.roots;
   auto where = [&roots](const ReportFile& a, const ReportFile& b) {
@@ -242,9 +243,20 @@ void order_and_dedupe(FoundFiles& found) {
                   [&where](const ReportFile& a, const ReportFile& b) { return where(a, b) == 0; }),
       files.end());
   std::stable_sort(files.begin(), files.end(), [](const ReportFile& a, const ReportFile& b) {
-    const int order = a.endpoint_key.compare(b.endpoint_key);
-    return order != 0 ? order < 0 : a.time > b.time;
+    return a.endpoint_key < b.endpoint_key;
   });
+  for (auto group = files.begin(); group != files.end();) {
+    const auto end = std::find_if(group, files.end(), [&](const ReportFile& file) {
+      return file.endpoint_key != group->endpoint_key;
+    });
+    if (end - group > 1) {
+      for (auto file = group; file != end; ++file)
+        file->time = times.seconds(fs::u8path(file->path));
+      std::stable_sort(group, end,
+                       [](const ReportFile& a, const ReportFile& b) { return a.time > b.time; });
+    }
+    group = end;
+  }
 }
 
 // One output, written under a temporary name beside its own and renamed
@@ -349,6 +361,7 @@ bool outputs_distinct(const SummaryOptions& options, std::ostream& err) {
 // One file read, parsed and, for a report, assessed and written out as its
 // outputs will take it: the part of the work that needs no other file.
 struct Prepared {
+  std::int64_t time = 0;  // the file's modification time
   ParseOutcome outcome;
   std::vector<BlockerHit> blockers;
   std::vector<std::string> cells;  // for the page
@@ -360,14 +373,19 @@ struct Needs {
   bool cells = false, csv = false, json = false;
 };
 
-void prepare(const ReportFile& file, const Needs& needs, Prepared& out, std::string& buffer) {
+void prepare(const ReportFile& file,
+             const Needs& needs,
+             const FileTimes& times,
+             Prepared& out,
+             std::string& buffer) {
+  out.time = file.time != kTimeUnknown ? file.time : times.seconds(fs::u8path(file.path));
   out.outcome = read_newest_report(file.path, buffer);
   if (!out.outcome.endpoint)
     return;
   Endpoint& endpoint = *out.outcome.endpoint;
   endpoint.endpoint = to_utf8(endpoint_name(file));
   endpoint.file = to_utf8(file.path);
-  endpoint.report_time = iso8601_utc(file.time);
+  endpoint.report_time = iso8601_utc(out.time);
   Assessment assessment = assess(endpoint);
   endpoint.status = static_cast<int>(assessment.status);
   endpoint.action = std::move(assessment.action);
@@ -397,7 +415,7 @@ class Run {
  private:
   // True when the file held a report.
   bool read(const ReportFile& file, Prepared& prepared, bool newer_taken);
-  void take(Prepared& prepared, const ReportFile& file);
+  void take(Prepared& prepared);
 
   Outputs& outputs_;
   Comparison* comparison_;
@@ -420,10 +438,11 @@ void Run::read_all(const FoundFiles& found) {
   const Needs needs{outputs_.html.is_open(), outputs_.csv.is_open(),
                     static_cast<bool>(outputs_.json_writer)};
   const std::vector<ReportFile>& files = found.files;
+  const FileTimes times;
   ordered_work<Prepared, std::string>(
       files.size(), std::thread::hardware_concurrency(),
       [&](std::size_t i, Prepared& out, std::string& buffer) {
-        prepare(files[i], needs, out, buffer);
+        prepare(files[i], needs, times, out, buffer);
       },
       [&](std::size_t i, Prepared& prepared) {
         const ReportFile& file = files[i];
@@ -450,14 +469,14 @@ bool Run::read(const ReportFile& file, Prepared& prepared, bool newer_taken) {
     totals_.add_older_report();
     return true;
   }
-  take(prepared, file);
+  take(prepared);
   return true;
 }
 
-void Run::take(Prepared& prepared, const ReportFile& file) {
+void Run::take(Prepared& prepared) {
   const Endpoint& endpoint = *prepared.outcome.endpoint;
   totals_.add(endpoint, prepared.blockers);
-  profile_.add(endpoint.endpoint, endpoint.os, file.time);
+  profile_.add(endpoint.endpoint, endpoint.os, prepared.time);
   const std::string* previous = comparison_ ? comparison_->see(endpoint) : nullptr;
   if (outputs_.csv.is_open()) {
     std::ostream& csv = outputs_.csv.stream;
@@ -531,8 +550,7 @@ std::string iso8601_utc(std::int64_t seconds) {
 FoundFiles find_report_files(const std::vector<std::string>& paths,
                              const std::vector<std::string>& skip) {
   FoundFiles found;
-  const FileTimes times;
-  Walk walk(found, times);
+  Walk walk(found);
   for (const std::string& name : paths) {
     const fs::path path = fs::u8path(name);
     std::error_code ec;
@@ -560,7 +578,7 @@ FoundFiles find_report_files(const std::vector<std::string>& paths,
   };
   found.files.erase(std::remove_if(found.files.begin(), found.files.end(), is_output),
                     found.files.end());
-  order_and_dedupe(found);
+  order_and_dedupe(found, FileTimes());
   return found;
 }
 

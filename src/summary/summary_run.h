@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <filesystem>
 #include <istream>
 #include <ostream>
@@ -32,6 +33,8 @@ inline constexpr int kUsageError = 2;
 inline constexpr int kNothingFound = 2;
 inline constexpr int kNotWritten = 3;
 
+inline constexpr std::int64_t kTimeUnknown = std::numeric_limits<std::int64_t>::min();
+
 // One file to read, kept small: a fleet has many of them. Where it really
 // is, so that a file named twice is read once: the real path of the PATH it
 // was found under, then its path from the separator at relative_at on.
@@ -41,7 +44,8 @@ struct ReportFile {
   std::uint32_t relative_at = 0;  // where the part below that PATH starts
   std::uint32_t name_at = 0;      // where the file name starts
   std::uint32_t stem_size = 0;    // its length without the extension
-  std::int64_t time = 0;          // modification time, seconds since 1970 (UTC)
+  std::int64_t time = 0;          // modification time, seconds since 1970 (UTC),
+                                  // or kTimeUnknown until it is needed
   std::string endpoint_key;       // the name without extension, case folded
 };
 
