@@ -615,18 +615,26 @@ int runs_before(std::istream& in, std::uint64_t end, std::string& piece) {
 }  // namespace
 
 ParseOutcome read_newest_report(const std::string& path, std::string& buffer) {
-  std::ifstream in(fs::u8path(path), std::ios::binary | std::ios::ate);
+  std::ifstream in;
+  in.rdbuf()->pubsetbuf(nullptr, 0);  // unbuffered: read straight into ours
+  in.open(fs::u8path(path), std::ios::binary);
   if (!in)
     return {std::nullopt, kReasonCannotOpen};
+  // The usual report: one read into a buffer kept from file to file.
+  if (buffer.size() != kTailBytes + 1)
+    buffer.resize(kTailBytes + 1);
+  in.read(&buffer[0], static_cast<std::streamsize>(buffer.size()));
+  if (in.bad())
+    return {std::nullopt, kReasonCannotRead};
+  const auto got = static_cast<std::size_t>(in.gcount());
+  if (got <= kTailBytes)
+    return parse_report(std::string_view(buffer.data(), got));
+  in.clear();
+  in.seekg(0, std::ios::end);
   const std::streamoff end = in.tellg();
   if (end < 0)
     return {std::nullopt, kReasonCannotRead};
   const auto size = static_cast<std::uint64_t>(end);
-  if (size <= kTailBytes) {  // the usual report: read whole, sized from the file
-    if (!read_part(in, 0, static_cast<std::size_t>(size), buffer))
-      return {std::nullopt, kReasonCannotRead};
-    return parse_report(buffer);
-  }
   // A long file that holds no report from its first line on is none; its
   // head says what it is. A UTF-16 big-endian one is read whole (rare).
   if (!read_part(in, 0, 64, buffer))

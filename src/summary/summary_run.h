@@ -66,7 +66,8 @@ FoundFiles find_report_files(const std::vector<std::string>& paths,
                              const std::vector<std::string>& skip = {});
 
 // The file's newest complete report, or why there is none. A file up to
-// kTailBytes is read whole (the buffer sized from the file); a longer one
+// kTailBytes is read whole in one read (the buffer is kept at that size
+// from file to file); a longer one
 // from its end, a growing part at a time, until a complete report shows,
 // and the runs before it are counted by their banners only: no file is
 // refused for its size alone.

@@ -290,7 +290,7 @@ TEST_F(SummaryRunTest, EveryParsedLineReachesTheOutputs) {
   EXPECT_EQ(json["endpoints"][0]["status"], "encodes in hardware (GPU)");
 }
 
-// The buffer follows a short file; a long appended one (a daily task's
+// A short file is read whole; a long appended one (a daily task's
 // ">>", here also PowerShell's UTF-16) gives its newest complete report,
 // read from its end, and counts the runs before it by their banners.
 TEST_F(SummaryRunTest, FilesOfAnyLengthGiveTheirNewestReport) {
@@ -309,14 +309,14 @@ TEST_F(SummaryRunTest, FilesOfAnyLengthGiveTheirNewestReport) {
   write(dir_ / "junk.txt", std::string(kTailBytes + 100, 'x'));
   std::string buffer;
   ParseOutcome outcome = read_newest_report((dir_ / "small.txt").string(), buffer);
-  EXPECT_EQ(buffer, new_run);
-  EXPECT_LT(buffer.capacity(), 64u * 1024);
+  ASSERT_TRUE(outcome.endpoint) << outcome.reason;
+  EXPECT_EQ(outcome.endpoint->earlier_in_file, 0);
   for (const char* name : {"long.txt", "wide.txt"}) {
     outcome = read_newest_report((dir_ / name).string(), buffer);
     ASSERT_TRUE(outcome.endpoint) << name << ": " << outcome.reason;
     EXPECT_EQ(outcome.endpoint->earlier_in_file, static_cast<int>(runs)) << name;
     EXPECT_FALSE(outcome.endpoint->encoders.empty()) << name;  // the newer run
-    EXPECT_LE(buffer.size(), kTailBytes + 128) << name;
+    EXPECT_LE(buffer.size(), kTailBytes + 128) << name;  // the end, not the whole
   }
   EXPECT_EQ(read_newest_report((dir_ / "junk.txt").string(), buffer).reason, kReasonNoBanner);
   EXPECT_EQ(read_newest_report((dir_ / "none.txt").string(), buffer).reason, kReasonCannotOpen);
