@@ -37,7 +37,7 @@ class Parser {
 
   // cut: the line ended in CR CR LF, a message's own line break written in
   // text mode, so that the next line carries on the message.
-  void line(string_view raw, bool cut = false);
+  void line(string_view raw, bool cut);
   bool complete() const { return section_ == Section::kDone; }
   void finish();
 

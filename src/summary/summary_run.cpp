@@ -141,6 +141,15 @@ class Walk {
     found_.files.push_back(
         {std::move(text), root, relative_at, name, stem, kTimeUnknown, std::move(key)});
   }
+  // A *.txt in a folder: read, or named with why not.
+  void listed_file(const fs::directory_entry& entry, bool link) {
+    std::error_code ec;
+    std::string why = link || !entry.is_regular_file(ec) ? not_regular(entry) : "";
+    if (!why.empty())
+      not_read(entry.path(), std::move(why));
+    else
+      file(entry.path(), link ? real_key(entry.path()) : std::string());
+  }
   void not_read(const fs::path& path, std::string reason) {
     found_.unreadable.push_back({path.u8string(), std::move(reason)});
   }
@@ -200,21 +209,12 @@ void Walk::folder(const fs::path& dir, std::string real, int depth) {
     const fs::directory_entry& entry = *it;
     std::error_code type_ec;
     const bool link = entry.is_symlink(type_ec);
-    if (entry.is_directory(type_ec)) {
+    if (entry.is_directory(type_ec))
       folder(entry.path(),
              link ? real_key(entry.path()) : (fs::u8path(real) / entry.path().filename()).u8string(),
              depth + 1);
-      continue;
-    }
-    if (!is_txt(entry.path()))
-      continue;
-    std::string why = link || !entry.is_regular_file(type_ec) ? not_regular(entry) : "";
-    if (!why.empty())
-      not_read(entry.path(), std::move(why));
-    else if (link)
-      file(entry.path(), real_key(entry.path()));
-    else
-      file(entry.path());
+    else if (is_txt(entry.path()))
+      listed_file(entry, link);
   }
   if (ec)
     not_read(dir, "folder cannot be read: " + ec.message());
@@ -370,7 +370,7 @@ struct Prepared {
 
 // What the outputs asked for need of each endpoint.
 struct Needs {
-  bool cells = false, csv = false, json = false;
+  bool cells, csv, json;
 };
 
 void prepare(const ReportFile& file,

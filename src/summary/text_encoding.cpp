@@ -25,9 +25,10 @@ void append_code_point(std::string& out, std::uint32_t c) {
   }
 }
 
-// The lower-case letter of a capital in the scripts computer names use.
+// The lower-case letter of a capital beyond ASCII in the scripts computer
+// names use (fold_case folds ASCII itself).
 std::uint32_t lower(std::uint32_t c) {
-  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
       (c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F))
     return c + 0x20;
   if (c >= 0x400 && c <= 0x40F)

@@ -207,6 +207,9 @@ TEST(ReportParserTest, AppendedRunsTheLastCompleteOneCounts) {
        "Windows 10 Pro", 1},
       {"UTF-8 run after UTF-16", utf16(first) + second, "Windows 10 Pro", 1},
       {"UTF-16 run cut short", first + wide_second.substr(0, 200), "Windows 7 Professional", 0},
+      {"a banner at a line start, any version", first + "Capability Checker v2.5 beta" +
+                                                    second.substr(second.find('\n')),
+       "Windows 10 Pro", 1},
       {"followed by 1 MiB of blanks", first + std::string(kTailBytes, ' '),
        "Windows 7 Professional", 0},
   };

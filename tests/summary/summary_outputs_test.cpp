@@ -262,8 +262,10 @@ TEST_F(SummaryRunTest, LinksAndSpecialFilesAreNamed) {
 TEST_F(SummaryRunTest, NamesThatAreNotUtf8BecomeUtf8) {
   write(dir_ / "r" / "Caf\xE9-PC.txt", machine_report({1, 1, 0}));
   write(dir_ / "r" / "a" / "CAF\xC3\x89-pc.txt", machine_report({1, 1, 0}));
-  EXPECT_EQ(run({(dir_ / "r").string()}), kAllRead);
-  EXPECT_NE(out_.str().find("Endpoints read: 1\nOlder reports of them: 1\n"), std::string::npos)
+  write(dir_ / "x" / ".txt", machine_report({1, 1, 0}));  // named: all of it is the name
+  EXPECT_EQ(run({(dir_ / "r").string(), (dir_ / "x" / ".txt").string()}), kAllRead);
+  EXPECT_NE(read(dir_ / "out.json").find("\"endpoint\":\".txt\""), std::string::npos);
+  EXPECT_NE(out_.str().find("Endpoints read: 2\nOlder reports of them: 1\n"), std::string::npos)
       << out_.str();
   for (const char* output : {"out.csv", "out.json", "out.html"}) {
     const std::string text = read(dir_ / output);
@@ -329,7 +331,8 @@ TEST_F(SummaryRunTest, CompareSaysWhatChanged) {
   write(r / "PC-A.txt", machine_report({1, 0, 0}));  // no encoder
   write(r / "PC-B.txt", machine_report({1, 1, 0}));
   write(r / "PC-C.txt", machine_report({1, 1, 0}));
-  ASSERT_EQ(run({r.string()}), kAllRead);
+  write(r / "notes.txt", "no report\n");  // unreadable: in the JSON, but no endpoint
+  ASSERT_EQ(run({r.string()}), kSomeNotRead);
   fs::rename(dir_ / "out.json", dir_ / "before.json");
   fs::remove(r / "PC-C.txt");
   fs::remove(r / "PC-A.txt");
