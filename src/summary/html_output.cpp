@@ -158,6 +158,11 @@ void HtmlPage::add(const Endpoint& endpoint,
     if (names.size() < static_cast<std::size_t>(kHtmlTableLimit))
       names.push_back(endpoint.endpoint);
   }
+  if (!endpoint.action.empty()) {
+    std::vector<std::string>& names = acting_[endpoint.action];
+    if (names.size() < static_cast<std::size_t>(kHtmlTableLimit))
+      names.push_back(endpoint.endpoint);
+  }
   if (endpoints_ <= kHtmlTableLimit)
     rows_.push_back(std::move(cells));
   if (!endpoint.errors.empty() && ++with_errors_ <= kHtmlTableLimit)
@@ -179,6 +184,25 @@ void HtmlPage::write_blockers(std::ostream& out, const std::vector<Blocker>& blo
     write_held_back(out, names == held_back_.end() ? none : names->second, b.endpoints);
     out << "</td><td>" << seen_list(b.adapters) << "</td><td>" << seen_list(b.drivers)
         << "</td></tr>\n";
+  }
+  out << "</table>\n";
+}
+
+// What to do, first: each distinct action, its endpoints folded away.
+void HtmlPage::write_actions(std::ostream& out, const FleetTotals& totals) const {
+  out << "<h2>What to do first</h2>\n";
+  const std::vector<std::pair<std::string, int>> actions = totals.actions();
+  if (actions.empty()) {
+    out << "<p>Nothing: every endpoint encodes on its GPU.</p>\n";
+    return;
+  }
+  out << "<table id=\"actions\"><tr><th>Action</th><th>Endpoints</th></tr>\n";
+  static const std::vector<std::string> none;
+  for (const auto& [action, count] : actions) {
+    const auto names = acting_.find(action);
+    out << "<tr><td>" << html_escape(action) << "</td><td class=\"held-back\">";
+    write_held_back(out, names == acting_.end() ? none : names->second, count);
+    out << "</td></tr>\n";
   }
   out << "</table>\n";
 }
@@ -235,7 +259,13 @@ void HtmlPage::write(std::ostream& out,
       << "<h1>H.264 capability: " << totals.endpoints() << " endpoints</h1>\n<p id=\"headline\">"
       << html_escape(totals.headline()) << "</p>\n"
       << "<p class=\"note\">Older reports of these endpoints, not counted: "
-      << totals.older_reports() << "</p>\n<div class=\"charts\">\n";
+      << totals.older_reports() << "</p>\n<p class=\"note\" id=\"versions\">Checker versions (reports): ";
+  const std::vector<std::pair<std::string, int>> versions = checker_version_counts(totals);
+  for (std::size_t i = 0; i < versions.size(); ++i)
+    out << (i ? ", " : "") << html_escape(versions[i].first) << " (" << versions[i].second << ")";
+  out << "</p>\n";
+  write_actions(out, totals);
+  out << "<div class=\"charts\">\n";
   write_chart(out, "chart-status", "Status (endpoints)", status_counts(totals));
   write_chart(out, "chart-encoding", "H.264 encoding", totals.encoding());
   write_chart(out, "chart-decoding", "H.264 decoding", totals.decoding());

@@ -35,6 +35,7 @@ class HtmlPage {
   void write_error_rows(std::ostream& out) const;
   void write_table(std::ostream& out) const;
   void write_blockers(std::ostream& out, const std::vector<Blocker>& blockers) const;
+  void write_actions(std::ostream& out, const FleetTotals& totals) const;
 
   struct ErrorRow {
     std::string endpoint;
@@ -44,6 +45,8 @@ class HtmlPage {
   std::vector<ErrorRow> error_rows_;
   // Blocker -> the endpoints it holds back, each list up to the table limit.
   std::map<std::string, std::vector<std::string>> held_back_;
+  // Action -> the endpoints it is for, each list up to the table limit.
+  std::map<std::string, std::vector<std::string>> acting_;
   int endpoints_ = 0;
   int with_errors_ = 0;
 };

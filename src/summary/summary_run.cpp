@@ -230,6 +230,10 @@ class Run {
   Comparison* comparison_;
   FleetTotals totals_;
   std::string buffer_;
+  // An AMD driver update waits until the whole fleet has shown which models
+  // the support list refuses by device ID; those endpoints come last.
+  FleetDevices devices_;
+  std::vector<std::pair<Endpoint, const ReportFile*>> waiting_;
 };
 
 void Run::read_all(const FoundFiles& found) {
@@ -244,6 +248,9 @@ void Run::read_all(const FoundFiles& found) {
     }
     taken = read(file, taken) || taken;
   }
+  for (auto& [endpoint, file] : waiting_)
+    take(endpoint, *file);
+  waiting_.clear();
 }
 
 bool Run::read(const ReportFile& file, bool newer_taken) {
@@ -263,7 +270,11 @@ bool Run::read(const ReportFile& file, bool newer_taken) {
     totals_.add_older_report();
     return true;
   }
-  take(*outcome.endpoint, file);
+  devices_.see(*outcome.endpoint);
+  if (waits_for_fleet(*outcome.endpoint))
+    waiting_.emplace_back(std::move(*outcome.endpoint), &file);
+  else
+    take(*outcome.endpoint, file);
   return true;
 }
 
@@ -271,7 +282,7 @@ void Run::take(Endpoint& endpoint, const ReportFile& file) {
   endpoint.endpoint = to_utf8(endpoint_name(file));
   endpoint.file = to_utf8(file.path);
   endpoint.report_time = iso8601_utc(file.time);
-  Assessment assessment = assess(endpoint);
+  Assessment assessment = assess(endpoint, &devices_);
   endpoint.status = static_cast<int>(assessment.status);
   endpoint.action = std::move(assessment.action);
   const std::vector<BlockerHit> blockers = blockers_of(endpoint);
@@ -418,6 +429,12 @@ int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& 
   write_text_summary(out, totals, comparison.get());
   for (const Unreadable& file : totals.unreadable())
     err << "not read: " << file.file << ": " << file.reason << "\n";
+  // Read all the same: a newer checker writes the lines this one knows.
+  for (const auto& [version, count] : totals.checker_versions())
+    if (newer_checker(version))
+      err << "note: " << count << " report" << (count == 1 ? "" : "s") << " of checker version "
+          << version << ", newer than " << kKnownCheckerVersion
+          << ": read with what this summary knows of its lines\n";
   const bool written = close_outputs(outputs);
   if (!written)
     err << "An output file could not be written completely\n";
