@@ -33,8 +33,12 @@ class Page(html.parser.HTMLParser):
         self.csp = None
         self.headline = None
         self.in_headline = False
-        self.blocker_rows = []  # [reason, [held back names], summary text]
+        # Table id -> rows of [first cell, [names in its <details>], summary text],
+        # for the blockers and the actions.
+        self.rows = {"blockers": [], "actions": []}
+        self.table = None
         self.cell = None
+        self.column = 0
 
     def handle_starttag(self, tag, attrs):
         attrs = dict(attrs)
@@ -52,17 +56,17 @@ class Page(html.parser.HTMLParser):
             self.chart = attrs.get("id")
         if tag == "p" and attrs.get("id") == "headline":
             self.in_headline, self.headline = True, ""
-        if tag == "table" and attrs.get("id") == "blockers":
-            self.blockers_table = True
-        if getattr(self, "blockers_table", False):
+        if tag == "table" and attrs.get("id") in self.rows:
+            self.table = self.rows[attrs.get("id")]
+        if self.table is not None:
             if tag == "tr":
-                self.blocker_rows.append(["", [], ""])
+                self.table.append(["", [], ""])
                 self.column = 0
             elif tag == "td":
                 self.column += 1
                 self.cell = self.column
             elif tag == "li" and self.column == 2:
-                self.blocker_rows[-1][1].append("")
+                self.table[-1][1].append("")
             elif tag == "summary":
                 self.cell = "summary"
         if tag == "g" and self.chart and "data-count" in attrs:
@@ -74,7 +78,7 @@ class Page(html.parser.HTMLParser):
         if tag == "p":
             self.in_headline = False
         if tag == "table":
-            self.blockers_table = False
+            self.table = None
         if tag in ("td", "summary"):
             self.cell = self.column if tag == "summary" else None
 
@@ -82,8 +86,8 @@ class Page(html.parser.HTMLParser):
         self.text.append(data)
         if self.in_headline:
             self.headline += data
-        if getattr(self, "blockers_table", False) and self.blocker_rows:
-            row = self.blocker_rows[-1]
+        if self.table:
+            row = self.table[-1]
             if self.cell == 1:
                 row[0] += data
             elif self.cell == "summary":
@@ -128,11 +132,19 @@ def expected_headline(endpoints):
                                                counts[STATUSES[3]], counts[STATUSES[4]]))
 
 
+GPU_UNKNOWN = ("re-run the checker", "install the graphics vendor's display driver",
+               "run the ARM64 build")
+
+
 def held_back(endpoints, reason):
-    """Endpoints the JSON says a refusal reason, or the missing encoder, holds back."""
+    """Endpoints the JSON says a refusal reason, or the missing encoder, holds back:
+    those that do not encode in hardware, and the GPU of those that encode
+    through a camera only, unless the GPU's own story is unknown."""
     names = set()
     for e in endpoints:
-        if e["status"] not in STATUSES[2:4]:
+        gpu = e["action"].split("for the GPU: ", 1)[-1]
+        camera_only = e["status"] == STATUSES[1] and not gpu.startswith(GPU_UNKNOWN)
+        if e["status"] not in STATUSES[2:4] and not camera_only:
             continue
         if any(x["reason"] == reason for x in e["encoders"]) or \
                 (reason == "No hardware H.264 encoder" and e["no_encoders"]):
@@ -140,9 +152,26 @@ def held_back(endpoints, reason):
     return names
 
 
+def check_actions(page, endpoints):
+    """Each action's folded list holds exactly the endpoints the JSON gives it."""
+    failures = []
+    rows = [r for r in page.rows["actions"] if r[0]]
+    recount = collections.defaultdict(set)
+    for e in endpoints:
+        if e["action"]:
+            recount[e["action"]].add(e["endpoint"])
+    if sorted(r[0] for r in rows) != sorted(recount):
+        failures.append("actions %d on the page, %d in the JSON" % (len(rows), len(recount)))
+    for action, names, summary in rows:
+        if int(summary.split()[0]) != len(names) or set(names) != recount[action]:
+            failures.append("%s: %s listed, the JSON says %s" % (action, sorted(names)[:5],
+                                                                sorted(recount[action])[:5]))
+    return failures
+
+
 def check_blockers(page, endpoints):
     failures = []
-    rows = [r for r in page.blocker_rows if r[0]]
+    rows = [r for r in page.rows["blockers"] if r[0]]
     if not rows:
         failures.append("no blockers table")
     for reason, names, summary in rows:
@@ -188,9 +217,11 @@ def main(work):
     recount = collections.Counter(e["status"] for e in fleet["endpoints"])
     if page.charts["chart-status"] != [(s, recount[s]) for s in STATUSES]:
         failures.append("status chart %s, the JSON says %s" % (page.charts["chart-status"], recount))
-    if page.tags["details"] != page.tags["summary"] or page.tags["details"] < len(page.blocker_rows) - 1:
-        failures.append("blockers without their <details>")
+    if page.tags["details"] != page.tags["summary"] or \
+            page.tags["details"] < len(page.rows["blockers"]) + len(page.rows["actions"]) - 2:
+        failures.append("blockers or actions without their <details>")
     failures += check_blockers(page, fleet["endpoints"])
+    failures += check_actions(page, fleet["endpoints"])
 
     # Nothing from outside: no element or attribute that fetches, a strict policy,
     # and no request for the image hidden in a device name.
