@@ -280,6 +280,25 @@ int FleetDevices::refused_by_device(const std::string& adapter, int windows) con
   return it == refused_.end() ? 0 : it->second;
 }
 
+std::string blocker_reason(const std::string& reason,
+                           const std::vector<Adapter>& adapters,
+                           const FleetDevices* fleet) {
+  if (!fleet || !starts(reason, texts::kPolicyAmd) || !has(reason, texts::kPolicyNotByDriver))
+    return reason;
+  const WindowsCase windows = windows_case_of(reason);
+  bool refused = false;
+  for (const Adapter& adapter : adapters_for(reason, adapters)) {
+    if (adapter.driver.empty() ||
+        policy_answers().accepted(*amd_vendor_ids.begin(), adapter.driver, windows))
+      continue;
+    if (fleet->refused_by_device(adapter.name, static_cast<int>(windows)) == 0)
+      return reason;  // its driver update stands
+    refused = true;
+  }
+  return refused ? std::string(texts::kPolicyAmd) + case_text(windows) + texts::kPolicyNotByPid
+                 : reason;
+}
+
 bool waits_for_fleet(const Endpoint& e) {
   return std::any_of(e.encoders.begin(), e.encoders.end(), [](const Encoder& x) {
     return starts(x.reason, texts::kPolicyAmd) && has(x.reason, texts::kPolicyNotByDriver);

@@ -50,6 +50,12 @@ Assessment assess(const Endpoint& endpoint, const FleetDevices* fleet = nullptr)
 // The story of the GPU alone, as if no camera encoded.
 Assessment assess_gpu(const Endpoint& endpoint, const FleetDevices* fleet = nullptr);
 
+// The reason a blocker counts under: an AMD refusal by driver version whose
+// model the fleet shows refused by device ID counts as that refusal.
+std::string blocker_reason(const std::string& reason,
+                           const std::vector<Adapter>& adapters,
+                           const FleetDevices* fleet);
+
 // True when the assessment may change with what the rest of the fleet shows
 // (an AMD driver update, whose device the fleet may show refused).
 bool waits_for_fleet(const Endpoint& endpoint);

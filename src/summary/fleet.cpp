@@ -77,21 +77,23 @@ Status status_of(const Endpoint& e) {
   return e.status >= 0 ? static_cast<Status>(e.status) : assess(e).status;
 }
 
-std::vector<BlockerHit> blockers_of(const Endpoint& e) {
+std::vector<BlockerHit> blockers_of(const Endpoint& e, const FleetDevices* fleet) {
   std::vector<BlockerHit> hits;
   Status status = status_of(e);
   const bool camera = status == Status::kHardwareCamera;
   if (camera)
-    status = assess_gpu(e).status;  // the GPU's own story
+    status = assess_gpu(e, fleet).status;  // the GPU's own story
   if (status == Status::kHardwareGpu)
     return hits;
   if (status == Status::kUnknown) {
     hits.push_back({failure_blocker(e), e.adapters});
   } else {
     std::set<std::string> seen;
-    for (const Encoder& encoder : e.encoders)
-      if (!encoder.reason.empty() && seen.insert(encoder.reason).second)
-        hits.push_back({encoder.reason, adapters_for(encoder.reason, e.adapters)});
+    for (const Encoder& encoder : e.encoders) {
+      const std::string reason = blocker_reason(encoder.reason, e.adapters, fleet);
+      if (!reason.empty() && seen.insert(reason).second)
+        hits.push_back({reason, adapters_for(reason, e.adapters)});
+    }
     if (e.no_encoders)
       hits.push_back({kBlockerNoEncoder, e.adapters});
   }

@@ -55,7 +55,8 @@ inline constexpr char kBlockerC920[] =
 // Empty when an on-board encoder is supported; for an endpoint that encodes
 // through its camera only, the GPU's. Takes the endpoint's status when the
 // run has set it, else assesses it.
-std::vector<BlockerHit> blockers_of(const Endpoint& endpoint);
+// fleet: as for assess.
+std::vector<BlockerHit> blockers_of(const Endpoint& endpoint, const FleetDevices* fleet = nullptr);
 
 // The status the run set on the endpoint, or its assessment.
 Status status_of(const Endpoint& endpoint);

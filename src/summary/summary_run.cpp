@@ -285,7 +285,7 @@ void Run::take(Endpoint& endpoint, const ReportFile& file) {
   Assessment assessment = assess(endpoint, &devices_);
   endpoint.status = static_cast<int>(assessment.status);
   endpoint.action = std::move(assessment.action);
-  const std::vector<BlockerHit> blockers = blockers_of(endpoint);
+  const std::vector<BlockerHit> blockers = blockers_of(endpoint, &devices_);
   totals_.add(endpoint, blockers);
   if (comparison_)
     comparison_->see(endpoint);

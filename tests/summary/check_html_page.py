@@ -146,7 +146,13 @@ def held_back(endpoints, reason):
         camera_only = e["status"] == STATUSES[1] and not gpu.startswith(GPU_UNKNOWN)
         if e["status"] not in STATUSES[2:4] and not camera_only:
             continue
-        if any(x["reason"] == reason for x in e["encoders"]) or \
+        # An AMD model that the fleet shows refused by device ID counts as that
+        # refusal, not as the refusal by driver version its report gives.
+        by_fleet = "showed it refused by device ID (" in e["action"] and \
+            "update the driver of AMD" not in e["action"]
+        reasons = [x["reason"] for x in e["encoders"]
+                   if not (by_fleet and x["reason"].startswith("AMD") and "driver version" in x["reason"])]
+        if reason in reasons or "refused by device ID (%s)" % reason in e["action"] or \
                 (reason == "No hardware H.264 encoder" and e["no_encoders"]):
             names.add(e["endpoint"])
     return names

@@ -309,7 +309,7 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
        "the device is not on the support list: 1 endpoint with AMD Radeon HD 7660D showed it "
        "refused by device ID (AMD graphics card on Windows 7 not supported by PID): no driver "
        "fixes it",
-       {"AMD graphics card on Windows 7 not supported by driver version"},
+       {"AMD graphics card on Windows 7 not supported by PID"},
        report(kFootnote, amd_refused("PID"), kAmd7660 + "22.19.162.4\n")},
       {"Microsoft Basic Display Adapter",
        report("\t Software", "\tThere are no hardware H.264 encoders\n",
@@ -377,7 +377,7 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
     EXPECT_EQ(status_name(assessment.status), std::string(status_name(c.status))) << c.name;
     EXPECT_EQ(assessment.action, c.action) << c.name;
     std::vector<std::string> reasons;
-    for (const BlockerHit& hit : blockers_of(*parsed.endpoint))
+    for (const BlockerHit& hit : blockers_of(*parsed.endpoint, &fleet))
       reasons.push_back(hit.reason);
     EXPECT_EQ(reasons, c.blockers) << c.name;
   }
