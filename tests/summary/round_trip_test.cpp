@@ -75,6 +75,7 @@ TEST(RoundTripTest, ScriptedMachinesStatuses) {
        S_OK,
        Status::kCannot,
        "no hardware H.264 encoder: no driver fixes it"},
+      {"no vendor driver", {1, 0, 0}, u"", S_OK, Status::kUnknown, summary::kInstallVendorDriver},
       {"NVIDIA only",
        {2, 2, 0},
        u"20.19.15.4308",
