@@ -162,7 +162,8 @@ DriverAdvice driver_advice(const std::string& vendor_id,
           ? *amd_windows7_device_ids.begin()
           : device_id;
   const DriverVersion have = parse_driver_version(installed);
-  const std::vector<DriverVersion> points = points_above(have, std::max<std::size_t>(have.size(), 4));
+  const std::vector<DriverVersion> points =
+      points_above(have, std::max<std::size_t>(have.size(), 4));
   std::vector<bool> accepted;
   for (const DriverVersion& v : points)
     accepted.push_back(driver_accepted(vendor_id, device, version_text(v), windows));

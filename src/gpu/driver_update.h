@@ -61,7 +61,8 @@ std::optional<std::string> lowest_accepted_driver_above(const std::string& vendo
 // A refused range [first, end) as the advice names it: "9.18.10.3222" for a
 // single version, "9.17.10.2849 to 9.17.10.9999", "15.200.0.0 to 16.100.*"
 // (any version that starts with 16.100).
-std::string range_text(const std::vector<std::int32_t>& first, const std::vector<std::int32_t>& end);
+std::string range_text(const std::vector<std::int32_t>& first,
+                       const std::vector<std::int32_t>& end);
 
 // Whether the policy accepts that adapter and driver in that case.
 bool driver_accepted(const std::string& vendor_id,

@@ -81,7 +81,9 @@ class PolicyAnswers {
         driver_accepted(vendor_id, amd ? *amd_windows7_device_ids.begin() : "", driver, windows);
     return keep(accepted_, key, answer);
   }
-  DriverAdvice update(const std::string& vendor_id, const std::string& driver, WindowsCase windows) {
+  DriverAdvice update(const std::string& vendor_id,
+                      const std::string& driver,
+                      WindowsCase windows) {
     const std::string key = vendor_id + '|' + driver + '|' + char('0' + static_cast<int>(windows));
     auto it = updates_.find(key);
     if (it != updates_.end())
@@ -116,7 +118,7 @@ const char* amd_device_rule(WindowsCase windows) {
 }
 
 const char* case_text(WindowsCase windows) {
-  return windows == WindowsCase::kWindows7           ? texts::kPolicyOnWindows7
+  return windows == WindowsCase::kWindows7            ? texts::kPolicyOnWindows7
          : windows == WindowsCase::kWindows8OrGreater ? texts::kPolicyOnWindows8
                                                       : "";
 }
@@ -169,9 +171,9 @@ void driver_steps(const std::string& reason,
     const int refused =
         amd && fleet ? fleet->refused_by_device(adapter.name, static_cast<int>(windows)) : 0;
     if (refused > 0)
-      add_once(steps.refusals, "the device is not on the support list: " +
-                                   std::to_string(refused) + " endpoint" + (refused == 1 ? "" : "s") +
-                                   " with " + adapter.name + " showed it refused by device ID (" +
+      add_once(steps.refusals, "the device is not on the support list: " + std::to_string(refused) +
+                                   " endpoint" + (refused == 1 ? "" : "s") + " with " +
+                                   adapter.name + " showed it refused by device ID (" +
                                    texts::kPolicyAmd + case_text(windows) + texts::kPolicyNotByPid +
                                    ")");
     else

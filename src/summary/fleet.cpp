@@ -32,8 +32,9 @@ const char* failure_blocker(const Endpoint& e) {
   if (lacks_vendor_driver(e))
     return kBlockerNoVendorDriver;
   const std::string& error = deciding_error(e);
-  for (const auto& [format, blocker] : {std::make_pair(texts::kCutAtDeadlineFormat, kBlockerCutAtDeadline),
-                                        std::make_pair(texts::kNeverBeganFormat, kBlockerNeverBegan)}) {
+  for (const auto& [format, blocker] :
+       {std::make_pair(texts::kCutAtDeadlineFormat, kBlockerCutAtDeadline),
+        std::make_pair(texts::kNeverBeganFormat, kBlockerNeverBegan)}) {
     const std::string text = format;
     if (error.find(text.substr(2, text.find('%', 2) - 2)) != std::string::npos)
       return blocker;

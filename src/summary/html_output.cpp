@@ -259,7 +259,8 @@ void HtmlPage::write(std::ostream& out,
       << "<h1>H.264 capability: " << totals.endpoints() << " endpoints</h1>\n<p id=\"headline\">"
       << html_escape(totals.headline()) << "</p>\n"
       << "<p class=\"note\">Older reports of these endpoints, not counted: "
-      << totals.older_reports() << "</p>\n<p class=\"note\" id=\"versions\">Checker versions (reports): ";
+      << totals.older_reports()
+      << "</p>\n<p class=\"note\" id=\"versions\">Checker versions (reports): ";
   const std::vector<std::pair<std::string, int>> versions = checker_version_counts(totals);
   for (std::size_t i = 0; i < versions.size(); ++i)
     out << (i ? ", " : "") << html_escape(versions[i].first) << " (" << versions[i].second << ")";

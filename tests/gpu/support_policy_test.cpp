@@ -366,7 +366,8 @@ TEST(DriverUpdateTest, NamesTheLowestVersionThePolicyAccepts) {
     ASSERT_EQ(windows_case_of(verdict.second) == WindowsCase::kWindows7,
               windows == WindowsCase::kWindows7)
         << verdict.second;
-    const DriverAdvice advice = driver_advice(card.vendorId, card.deviceId, card.driverVersion, windows);
+    const DriverAdvice advice =
+        driver_advice(card.vendorId, card.deviceId, card.driverVersion, windows);
     const DriverVersion high = advice.lowest ? *advice.lowest : DriverVersion{99999, 0};
     SCOPED_TRACE(card.vendorId + "/" + card.deviceId + " " + card.driverVersion + " -> " +
                  advice.versions_text() + " [" + advice.closed_series + "], " + verdict.second);
@@ -401,7 +402,7 @@ TEST(DriverUpdateTest, NamesTheLowestVersionThePolicyAccepts) {
     }
   }
   EXPECT_GT(named, 500);
-  EXPECT_GT(none, 50);  // AMD devices off the list: no driver helps
+  EXPECT_GT(none, 50);   // AMD devices off the list: no driver helps
   EXPECT_GT(closed, 3);  // 9.17.10 from 2849 on
   EXPECT_GT(excepted, 200);
 }

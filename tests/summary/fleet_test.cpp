@@ -197,8 +197,10 @@ const std::string kIntelUpdate =
 const char kIntelWin7[] = "Intel graphics card on Windows 7 not supported by driver version";
 const std::string kAmd7660 = "\tName=AMD Radeon HD 7660D\n\tDriver=";
 std::string amd_refused(const char* by) {
-  return std::string("\tAMDh264Encoder - Not supported\n\t\t*** Info: AMD graphics card on Windows "
-                     "7 not supported by ") + by + "\n";
+  return std::string(
+             "\tAMDh264Encoder - Not supported\n\t\t*** Info: AMD graphics card on Windows "
+             "7 not supported by ") +
+         by + "\n";
 }
 
 // The status, the action and the blockers come from the report's own lines:
@@ -268,7 +270,8 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
        kIntelUpdate,
        {kIntelWin7}},
       {"second encoder not set up after a refusal",
-       report(kFootnote, kIntelRefused + "\t\t*** Error: Failed to activate encoder (error = x)!\n"),
+       report(kFootnote,
+              kIntelRefused + "\t\t*** Error: Failed to activate encoder (error = x)!\n"),
        Status::kDriverUpdate,
        kIntelUpdate,
        {kIntelWin7}},
@@ -290,8 +293,10 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
        report(kFootnote,
               "\tIntel MFT - Not supported\n\t\t*** Info: Intel graphics card not supported by "
               "driver version\n",
-              "\tName=Intel(R) HD Graphics 4600\n\tDriver=9.17.10.4229\n", "\tThere are no video "
-              "capture devices\n", "Windows 10 Pro"),
+              "\tName=Intel(R) HD Graphics 4600\n\tDriver=9.17.10.4229\n",
+              "\tThere are no video "
+              "capture devices\n",
+              "Windows 10 Pro"),
        Status::kDriverUpdate,
        "update the driver of Intel(R) HD Graphics 4600 from 9.17.10.4229: no driver of the 9.17.10 "
        "series is accepted; install 9.17.11.0 or later, except 9.18.10.3222 and 20.19.15.4308, if "

@@ -165,9 +165,10 @@ TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
             "update; 2 cannot; 0 unknown\n\n"
             "What to do first (endpoints):\n"
             "         2  no hardware H.264 encoder: no driver fixes it\n\n");
-  EXPECT_NE(text.find("Endpoints read: 3\nOlder reports of them: 1\nChecker versions (reports):\n"
-                      "         2  2.4.0.1233\n         1  2.5.0.7 (newer than this summary knows)\n"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find("Endpoints read: 3\nOlder reports of them: 1\nChecker versions (reports):\n"
+                "         2  2.4.0.1233\n         1  2.5.0.7 (newer than this summary knows)\n"),
+      std::string::npos)
       << text;
   EXPECT_NE(text.find("       1  Onboard hardware\n"), std::string::npos) << text;
   EXPECT_NE(text.find("       2  No hardware H.264 encoder\n"), std::string::npos) << text;

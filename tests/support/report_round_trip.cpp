@@ -162,8 +162,9 @@ summary::Status status_from_lines(const std::vector<std::string>& lines) {
                             line.find(after_s(texts::kEmulatedOnArm64Format)) != std::string::npos);
     no_vendor_driver = no_vendor_driver || line == texts::kAdapterDriver ||
                        line == std::string(texts::kAdapterName) + summary::kBasicDisplayAdapter;
-    cameras_listed = cameras_listed || (section == texts::kCameraHeading &&
-                                        (line == texts::kNoCameras || line.find(" - ") != std::string::npos));
+    cameras_listed =
+        cameras_listed || (section == texts::kCameraHeading &&
+                           (line == texts::kNoCameras || line.find(" - ") != std::string::npos));
   }
   if (verdict == texts::kVerdictOnboard)
     return Status::kHardwareGpu;
