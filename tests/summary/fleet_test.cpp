@@ -238,7 +238,7 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
        "refused)",
        {"AMD graphics card on Windows 8 or greater not supported by driver version"}},
       {"vendor refused",
-       report(kFootnote, kNvidiaRefused),
+       report(kFootnote, kNvidiaRefused + kNvidiaRefused),  // named once
        Status::kCannot,
        "the vendor is not on the support list (NVIDIA graphics card not supported by VID): no "
        "driver fixes it",
