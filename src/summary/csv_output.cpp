@@ -85,7 +85,8 @@ std::vector<std::string> endpoint_cells(const Endpoint& e) {
           e.status >= 0 ? status_name(static_cast<Status>(e.status)) : "",
           e.action,
           e.report_time,
-          joined<std::string>(e.infos, [](const std::string& line) { return line; })};
+          joined<std::string>(e.infos, [](const std::string& line) { return line; }),
+          e.checker_version};
 }
 
 void write_csv_row(std::ostream& out, const Endpoint& e) {

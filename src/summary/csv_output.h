@@ -12,7 +12,7 @@ namespace cc::summary {
 // Later columns are added after the earlier ones, which keep their places.
 inline constexpr char kCsvHeader[] =
     "endpoint,os,encoding,decoding,adapters,drivers,encoders,cameras,errors,status,action,"
-    "report_time,notes";
+    "report_time,notes,checker_version";
 // Written before the header, so that Excel reads the file as UTF-8.
 inline constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 

@@ -188,6 +188,11 @@ void HtmlPage::add(const Endpoint& endpoint,
   }
   if (!in_hardware(status_of(endpoint)) && action_rows_.size() < static_cast<std::size_t>(kHtmlTableLimit))
     action_rows_.push_back(cells);
+  if (!endpoint.action.empty()) {
+    std::vector<std::string>& names = acting_[endpoint.action];
+    if (names.size() < static_cast<std::size_t>(kHtmlTableLimit))
+      names.push_back(endpoint.endpoint);
+  }
   if (endpoints_ <= kHtmlTableLimit)
     rows_.push_back(std::move(cells));
   if (!endpoint.errors.empty() && ++with_errors_ <= kHtmlTableLimit)
@@ -214,6 +219,29 @@ void HtmlPage::write_blockers(std::ostream& out, const std::vector<Blocker>& blo
                     full_list() + " (column status)");
     out << "</td><td>" << seen_list(b.adapters) << "</td><td>" << seen_list(b.drivers)
         << "</td></tr>\n";
+  }
+  out << "</table>\n";
+}
+
+// What to do, first: each distinct action, its endpoints folded away.
+void HtmlPage::write_actions(std::ostream& out, const FleetTotals& totals) const {
+  out << "<h2>What to do first</h2>\n";
+  if (endpoints_ == 0) {
+    out << "<p>" << kNothingFoundText << "</p>\n";
+    return;
+  }
+  const std::vector<std::pair<std::string, int>> actions = totals.actions();
+  if (actions.empty()) {
+    out << "<p>Nothing: every endpoint encodes on its GPU.</p>\n";
+    return;
+  }
+  out << "<table id=\"actions\"><tr><th>Action</th><th>Endpoints</th></tr>\n";
+  static const std::vector<std::string> none;
+  for (const auto& [action, count] : actions) {
+    const auto names = acting_.find(action);
+    out << "<tr><td>" << html_escape(action) << "</td><td class=\"held-back\">";
+    write_held_back(out, names == acting_.end() ? none : names->second, count);
+    out << "</td></tr>\n";
   }
   out << "</table>\n";
 }
@@ -278,9 +306,15 @@ void HtmlPage::write(std::ostream& out,
       << "<title>H.264 capability of " << totals.endpoints() << " endpoints</title>\n"
       << "<style>" << kStyle << "</style></head><body>\n"
       << "<h1>H.264 capability: " << totals.endpoints() << " endpoints</h1>\n<p id=\"headline\">"
-      << html_escape(totals.endpoints() ? totals.headline() : kNothingFoundText) << "</p>\n"
-      << "<p class=\"note\">Older reports of these endpoints, not counted: "
-      << totals.older_reports() << "</p>\n<div class=\"charts\">\n";
+      << html_escape(totals.endpoints() ? totals.headline() : kNothingFoundText) << "</p>\n";
+  write_actions(out, totals);
+  out << "<p class=\"note\">Older reports of these endpoints, not counted: "
+      << totals.older_reports()
+      << "</p>\n<p class=\"note\" id=\"versions\">Checker versions (reports): ";
+  const std::vector<std::pair<std::string, int>> versions = checker_version_counts(totals);
+  for (std::size_t i = 0; i < versions.size(); ++i)
+    out << (i ? ", " : "") << html_escape(versions[i].first) << " (" << versions[i].second << ")";
+  out << "</p>\n<div class=\"charts\">\n";
   write_chart(out, "chart-status", "Status (endpoints)", status_counts(totals));
   write_chart(out, "chart-encoding", "H.264 encoding", totals.encoding());
   write_chart(out, "chart-decoding", "H.264 decoding", totals.decoding());

@@ -41,6 +41,7 @@ class HtmlPage {
   void write_table(std::ostream& out) const;
   std::string full_list() const;
   void write_blockers(std::ostream& out, const std::vector<Blocker>& blockers) const;
+  void write_actions(std::ostream& out, const FleetTotals& totals) const;
 
   struct ErrorRow {
     std::string endpoint;
@@ -53,6 +54,8 @@ class HtmlPage {
   std::vector<ErrorRow> error_rows_;
   // Blocker -> the endpoints it holds back, each list up to the table limit.
   std::map<std::string, std::vector<std::string>> held_back_;
+  // Action -> the endpoints it is for, each list up to the table limit.
+  std::map<std::string, std::vector<std::string>> acting_;
   int endpoints_ = 0;
   int with_errors_ = 0;
 };

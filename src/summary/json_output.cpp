@@ -201,6 +201,10 @@ void JsonWriter::finish(const FleetTotals& totals, const Comparison* comparison)
     list.push_back({{"file", file.file}, {"reason", file.reason}});
   out_ << "\n], \"unreadable\": " << dump(list)
        << ", \"older_reports\": " << totals.older_reports();
+  Json versions = Json::object();
+  for (const auto& [version, count] : totals.checker_versions())
+    versions[version] = count;
+  out_ << ", \"checker_versions\": " << dump(versions);
   if (comparison)
     out_ << ", \"compare\": " << dump(comparison_json(*comparison));
   out_ << "}\n";

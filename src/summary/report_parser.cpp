@@ -61,7 +61,7 @@ class Parser {
   bool cut_ = false;      // the current line ended in a message's own line break
   bool joining_ = false;  // the line before was an Error line cut that way
   bool continues_ = false;
-  bool decisive_ = false;  // the last Error line was the first check error
+  std::string* decisive_ = nullptr;  // the first Error line of its part, when the last was one
 };
 
 // "prefix%ssuffix": the text in place of %s, when the line has that shape.
@@ -74,12 +74,20 @@ std::optional<string_view> filled(string_view text, string_view format) {
   return text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
 }
 
+// "%s did not answer within %d seconds!" -> " did not answer within ".
+std::string after_name(const char* format) {
+  const std::string text = format;
+  return text.substr(2, text.find('%', 2) - 2);
+}
+
 // An Error line of an encoder's feature probe, which runs after the encoder
-// was judged: unless the probe stalled, the verdict stands.
+// was judged: unless the probe stalled or was cut at the deadline (the
+// encoders after it were never judged), the verdict stands.
 bool is_feature_probe_error(string_view text) {
-  static const std::string format = texts::kNoAnswerFormat;  // "%s did not answer ..."
-  static const std::string no_answer = format.substr(2, format.find('%', 2) - 2);
-  return starts_with(text, texts::kFeatureProbeStep) && text.find(no_answer) == string_view::npos;
+  static const std::string no_answer = after_name(texts::kNoAnswerFormat);
+  static const std::string cut = after_name(texts::kCutAtDeadlineFormat);
+  return starts_with(text, texts::kFeatureProbeStep) && text.find(no_answer) == string_view::npos &&
+         text.find(cut) == string_view::npos;
 }
 
 bool is_feature_text(string_view text) {
@@ -159,11 +167,14 @@ void Parser::error_line(string_view line) {
   // Error belongs to the next encoder, whose line may never come.
   if (!starts_with(text, texts::kFeatureProbeStep))
     encoder_open_ = false;
-  const bool in_doubt = section_ == Section::kHeader || section_ == Section::kCamera ||
-                        (section_ == Section::kEncoding && !is_feature_probe_error(text));
-  decisive_ = in_doubt && e_.first_check_error.empty();
+  std::string* first = section_ == Section::kHeader   ? &e_.header_error
+                       : section_ == Section::kCamera ? &e_.camera_error
+                       : section_ == Section::kEncoding && !is_feature_probe_error(text)
+                           ? &e_.encoding_error
+                           : nullptr;
+  decisive_ = first && first->empty() ? first : nullptr;
   if (decisive_)
-    e_.first_check_error = e_.errors.back();
+    *decisive_ = e_.errors.back();
   continues_ = cut_;
 }
 
@@ -185,7 +196,7 @@ void Parser::unrecognised(string_view line) {
   if (joining_ && !e_.errors.empty()) {
     e_.errors.back().append(" ").append(line);
     if (decisive_)
-      e_.first_check_error = e_.errors.back();
+      *decisive_ = e_.errors.back();
     continues_ = cut_;
     return;
   }

@@ -363,6 +363,7 @@ bool outputs_distinct(const SummaryOptions& options, std::ostream& err) {
 struct Prepared {
   std::int64_t time = 0;  // the file's modification time
   ParseOutcome outcome;
+  bool waits = false;  // assessed once the whole fleet is read
   std::vector<BlockerHit> blockers;
   std::vector<std::string> cells;  // for the page
   std::string csv_row, json;
@@ -373,6 +374,23 @@ struct Needs {
   bool cells, csv, json;
 };
 
+// Assesses the endpoint and writes it out as its outputs will take it.
+void render(Prepared& out, const Needs& needs, const FleetDevices* fleet) {
+  Endpoint& endpoint = *out.outcome.endpoint;
+  Assessment assessment = assess(endpoint, fleet);
+  endpoint.status = static_cast<int>(assessment.status);
+  endpoint.action = std::move(assessment.action);
+  out.blockers = blockers_of(endpoint, fleet);
+  if (needs.cells || needs.csv)
+    out.cells = endpoint_cells(endpoint);
+  if (needs.csv)
+    out.csv_row = csv_row(out.cells);
+  if (needs.json)
+    out.json = endpoint_json(endpoint);
+}
+
+// What the rest of the fleet shows changes only an AMD driver update: every
+// other endpoint is assessed here, on the worker thread.
 void prepare(const ReportFile& file,
              const Needs& needs,
              const FileTimes& times,
@@ -386,16 +404,9 @@ void prepare(const ReportFile& file,
   endpoint.endpoint = to_utf8(endpoint_name(file));
   endpoint.file = to_utf8(file.path);
   endpoint.report_time = iso8601_utc(out.time);
-  Assessment assessment = assess(endpoint);
-  endpoint.status = static_cast<int>(assessment.status);
-  endpoint.action = std::move(assessment.action);
-  out.blockers = blockers_of(endpoint);
-  if (needs.cells || needs.csv)
-    out.cells = endpoint_cells(endpoint);
-  if (needs.csv)
-    out.csv_row = csv_row(out.cells);
-  if (needs.json)
-    out.json = endpoint_json(endpoint);
+  out.waits = waits_for_fleet(endpoint);
+  if (!out.waits)
+    render(out, needs, nullptr);
 }
 
 // Reads the files, the newest report of each endpoint counting and the
@@ -422,6 +433,10 @@ class Run {
   bool previous_column_;  // the CSV's previous_status (--compare given)
   FleetTotals totals_;
   FleetProfile profile_;
+  // An AMD driver update waits until the whole fleet has shown which models
+  // the support list refuses by device ID; those endpoints come last.
+  FleetDevices devices_;
+  std::vector<Prepared> waiting_;
 };
 
 void Run::read_all(const FoundFiles& found) {
@@ -454,6 +469,11 @@ void Run::read_all(const FoundFiles& found) {
         taken = read(file, prepared, taken) || taken;
       });
   close_group();
+  for (Prepared& prepared : waiting_) {
+    render(prepared, needs, &devices_);
+    take(prepared);
+  }
+  waiting_.clear();
 }
 
 bool Run::read(const ReportFile& file, Prepared& prepared, bool newer_taken) {
@@ -469,7 +489,11 @@ bool Run::read(const ReportFile& file, Prepared& prepared, bool newer_taken) {
     totals_.add_older_report();
     return true;
   }
-  take(prepared);
+  devices_.see(*outcome.endpoint);
+  if (prepared.waits)
+    waiting_.push_back(std::move(prepared));
+  else
+    take(prepared);
   return true;
 }
 
@@ -725,6 +749,12 @@ int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& 
     err << "not read: " << file.file << ": " << file.reason << "\n";
   if (totals.endpoints() == 0)
     err << "No report found in the paths given\n";
+  // Read all the same: a newer checker writes the lines this one knows.
+  for (const auto& [version, count] : totals.checker_versions())
+    if (newer_checker(version))
+      err << "note: " << count << " report" << (count == 1 ? "" : "s") << " of checker version "
+          << version << ", newer than " << kKnownCheckerVersion
+          << ": read with what this summary knows of its lines\n";
   return exit_status(close_outputs(outputs, err), totals);
 }
 

@@ -16,6 +16,16 @@ void write_counts(std::ostream& out,
     out << "  " << std::setw(8) << count << "  " << verdict << "\n";
 }
 
+// What to do, first: each distinct action with its endpoints, most first.
+void write_actions(std::ostream& out, const std::vector<std::pair<std::string, int>>& actions) {
+  out << "What to do first (endpoints):\n";
+  if (actions.empty())
+    out << "  nothing: every endpoint encodes on its GPU\n";
+  for (const auto& [action, count] : actions)
+    out << "  " << std::setw(8) << count << "  " << action << "\n";
+  out << "\n";
+}
+
 const std::string& plain(const std::string& name) {
   return name;
 }
@@ -88,6 +98,17 @@ std::vector<std::pair<std::string, int>> status_counts(const FleetTotals& totals
   return counts;
 }
 
+std::vector<std::pair<std::string, int>> checker_version_counts(const FleetTotals& totals) {
+  std::vector<std::pair<std::string, int>> counts = totals.checker_versions();
+  for (auto& [version, count] : counts) {
+    if (version.empty())
+      version = "(none)";
+    else if (newer_checker(version))
+      version += " (newer than this summary knows)";
+  }
+  return counts;
+}
+
 void write_text_summary(std::ostream& out,
                         const FleetTotals& totals,
                         const Comparison* comparison,
@@ -99,8 +120,11 @@ void write_text_summary(std::ostream& out,
     return;
   }
   out << totals.headline() << "\n\n";
+  write_actions(out, totals.actions());
   out << "Endpoints read: " << totals.endpoints() << "\n";
-  out << "Older reports of them: " << totals.older_reports() << "\n\n";
+  out << "Older reports of them: " << totals.older_reports() << "\n";
+  write_counts(out, "Checker versions (reports):", checker_version_counts(totals));
+  out << "\n";
   write_counts(out, "Status:", status_counts(totals));
   write_counts(out, "H.264 encoding:", totals.encoding());
   write_counts(out, "H.264 decoding:", totals.decoding());

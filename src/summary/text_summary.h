@@ -24,7 +24,10 @@ std::string since_text(const Comparison& comparison);
 // Every status with its endpoints, in the order of Status.
 std::vector<std::pair<std::string, int>> status_counts(const FleetTotals& totals);
 
-// The headline first, then the counts; what changed since the earlier
+// Reports per checker version, as the text and the page name them.
+std::vector<std::pair<std::string, int>> checker_version_counts(const FleetTotals& totals);
+
+// The headline first, then what to do, then the counts; what changed since the earlier
 // summary when there is one to compare with.
 void write_text_summary(std::ostream& out,
                         const FleetTotals& totals,

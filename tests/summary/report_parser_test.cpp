@@ -241,7 +241,7 @@ TEST(ReportParserTest, LineBreaksInsideAnErrorMessageStayInIt) {
                           "*** Error: Failed to enumerate hardware encoders, error = The service "
                           "is not started.",
                           "*** Error: step catch com error: a b. Description: . LastError: 0"}));
-  EXPECT_EQ(e.first_check_error, e.errors[0]);
+  EXPECT_EQ(e.encoding_error, e.errors[0]);
   EXPECT_EQ(e.unrecognised, std::vector<std::string>{});
 }
 

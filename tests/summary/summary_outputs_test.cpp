@@ -64,6 +64,7 @@ TEST(CsvRowTest, CellsInHeaderOrder) {
   e.status = static_cast<int>(Status::kDriverUpdate);
   e.action = "update the driver of X from 9.18 to 9.19 or later";
   e.report_time = "2026-12-08T20:20:40Z";
+  e.checker_version = "2.4.0.1233";
   std::ostringstream row;
   write_csv_row(row, e);
   EXPECT_EQ(row.str(),
@@ -72,7 +73,7 @@ TEST(CsvRowTest, CellsInHeaderOrder) {
             "Intel MFT (not supported: Intel graphics card not supported by driver version),"
             "\"Cam, HD (UVC 1.1)\",2,would encode after a driver update,"
             "update the driver of X from 9.18 to 9.19 or later,2026-12-08T20:20:40Z,"
-            "Supports output resolutions: 320x180 | *** Info: a\r\n");
+            "Supports output resolutions: 320x180 | *** Info: a,2.4.0.1233\r\n");
 }
 
 std::string read(const fs::path& path) {
@@ -129,6 +130,8 @@ TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
   write(reports / "site1" / "PC-01.txt", machine_report({2, 2, 2}));
   write(reports / "site2" / "pc-01.TXT", machine_report({1, 1, 0}));
   write(reports / "PC-02.txt", machine_report({1, 0, 0}));
+  std::string newer = machine_report({1, 0, 0});
+  write(reports / "PC-03.txt", newer.replace(newer.find("2.4.0.1233"), 10, "2.5.0.7"));
   set_time(reports / "site1" / "PC-01.txt", 1796750000);
   set_time(reports / "site2" / "pc-01.TXT", 1796761240);  // the newer run of PC-01 counts
   write(reports / "notes.txt", "minutes of the meeting\n");
@@ -138,7 +141,7 @@ TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
 
   const nlohmann::json json = nlohmann::json::parse(read(dir_ / "out.json"));
   EXPECT_EQ(json["schema"], 1);
-  ASSERT_EQ(json["endpoints"].size(), 2u);
+  ASSERT_EQ(json["endpoints"].size(), 3u);
   EXPECT_EQ(json["endpoints"][0]["endpoint"], "pc-01");  // one endpoint, whatever the case
   EXPECT_EQ(json["endpoints"][0]["report_time"], "2026-12-08T20:20:40Z");
   EXPECT_EQ(json["endpoints"][0]["encoding"]["verdict"], "Onboard hardware");
@@ -147,6 +150,9 @@ TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
   EXPECT_EQ(json["endpoints"][1]["encoding"]["verdict"], "Software");
   EXPECT_EQ(json["endpoints"][1]["status"], "cannot encode in hardware");
   EXPECT_EQ(json["endpoints"][1]["action"], "no hardware H.264 encoder: no driver fixes it");
+  EXPECT_EQ(json["endpoints"][2]["checker_version"], "2.5.0.7");  // read, not refused
+  EXPECT_EQ(json["endpoints"][2]["status"], "cannot encode in hardware");
+  EXPECT_EQ(json["checker_versions"], (nlohmann::json{{"2.4.0.1233", 2}, {"2.5.0.7", 1}}));
   EXPECT_EQ(json["older_reports"], 1);
   ASSERT_EQ(json["unreadable"].size(), 2u);
   EXPECT_EQ(json["unreadable"][0]["reason"], "not found");
@@ -154,17 +160,59 @@ TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
 
   const std::string csv = read(dir_ / "out.csv");
   EXPECT_EQ(csv.substr(0, csv.find("\r\n")), std::string(kUtf8Bom) + kCsvHeader);
-  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4);
+  EXPECT_NE(csv.find(",2.5.0.7\r\n"), std::string::npos) << csv;
 
   const std::string text = out_.str();
-  EXPECT_EQ(text.substr(0, text.find('\n')),
-            "1 of 2 endpoints (50%) encode H.264 in hardware; 0 more would after a driver "
-            "update; 1 cannot; 0 unknown");
-  EXPECT_NE(text.find("Endpoints read: 2\nOlder reports of them: 1\n"), std::string::npos) << text;
+  EXPECT_EQ(text.substr(0, text.find("Endpoints read")),
+            "1 of 3 endpoints (33.3%) encode H.264 in hardware; 0 more would after a driver "
+            "update; 2 cannot; 0 unknown\n\n"
+            "What to do first (endpoints):\n"
+            "         2  no hardware H.264 encoder: no driver fixes it\n\n");
+  EXPECT_NE(
+      text.find("Endpoints read: 3\nOlder reports of them: 1\nChecker versions (reports):\n"
+                "         2  2.4.0.1233\n         1  2.5.0.7 (newer than this summary knows)\n"),
+      std::string::npos)
+      << text;
   EXPECT_NE(text.find("       1  Onboard hardware\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("       1  No hardware H.264 encoder\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("       2  No hardware H.264 encoder\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Files not read: 2"), std::string::npos) << text;
   EXPECT_NE(err_.str().find("notes.txt: no banner\n"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("note: 1 report of checker version 2.5.0.7, newer than 2.4.0.1233"),
+            std::string::npos)
+      << err_.str();
+  const std::string html = read(dir_ / "out.html");
+  EXPECT_NE(html.find("<table id=\"actions\"><tr><th>Action</th><th>Endpoints</th></tr>\n<tr><td>"
+                      "no hardware H.264 encoder: no driver fixes it</td><td class=\"held-back\">"
+                      "<details><summary>2 endpoints</summary><ul class=\"held\"><li>PC-02</li>"
+                      "<li>PC-03</li></ul></details>"),
+            std::string::npos);
+  EXPECT_LT(html.find("id=\"actions\""), html.find("class=\"charts\""));
+}
+
+std::string amd_report(const char16_t* driver) {
+  testing::ScriptedMachine machine({0, 0, 0});
+  machine.os.version_minor = 1;  // Windows 7
+  testing::add_adapter(machine, {"AMD Radeon HD 7660D", "1002", "9901", driver});
+  testing::add_encoder(machine, {"AMDh264Encoder", "AMD"});
+  machine.run();
+  return machine.driver.out;
+}
+
+// Reports carry no device ID: a model that the fleet shows refused by device
+// ID is promised no driver update, whichever endpoint is read first.
+TEST_F(SummaryRunTest, ModelTheFleetShowsRefusedByDeviceGetsNoUpdate) {
+  write(dir_ / "r" / "A.txt", amd_report(u"13.301.1005.0"));
+  write(dir_ / "r" / "B.txt", amd_report(u"22.19.162.4"));
+  EXPECT_EQ(run({(dir_ / "r").string()}), kAllRead) << err_.str();
+  const nlohmann::json json = nlohmann::json::parse(read(dir_ / "out.json"));
+  ASSERT_EQ(json["endpoints"].size(), 2u);
+  EXPECT_EQ(json["endpoints"][1]["endpoint"], "A");  // it waited for the fleet
+  EXPECT_EQ(json["endpoints"][1]["status"], "cannot encode in hardware");
+  EXPECT_EQ(json["endpoints"][1]["action"],
+            "the device is not on the support list: 1 endpoint with AMD Radeon HD 7660D showed it "
+            "refused by device ID (AMD graphics card on Windows 7 not supported by PID): no driver "
+            "fixes it");
 }
 
 TEST_F(SummaryRunTest, HostileNamesStayText) {
@@ -531,8 +579,9 @@ TEST(HtmlPageTest, EndpointTableGivesWayToTheCsvPastItsLimit) {
            at = text.find("<tr><td>", at + 1))
         ++rows;
       // Endpoint rows (past the limit, those that need action), rows of
-      // endpoints with Error lines, each capped, and the one blocker.
-      EXPECT_EQ(rows, 2u * software + (all ? 1 : 0) + 1) << software;
+      // endpoints with Error lines, each capped, the one blocker and the one
+      // action (re-run).
+      EXPECT_EQ(rows, 2u * software + (all ? 1 : 0) + 2) << software;
     }
   }
 }
