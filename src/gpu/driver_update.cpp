@@ -99,28 +99,104 @@ bool driver_accepted(const std::string& vendor_id,
   return check_video_card_support({"", vendor_id, device_id, driver, ""}, os).first;
 }
 
-std::optional<std::string> lowest_accepted_driver_above(const std::string& vendor_id,
-                                                        const std::string& device_id,
-                                                        const std::string& installed,
-                                                        WindowsCase windows) {
-  // Reports do not carry the device ID: an empty one stands for a device on
-  // the support list.
+namespace {
+
+bool exists(const DriverVersion& v) {
+  return v.size() < 4 || v[3] <= kLastBuild;
+}
+
+bool same(const DriverVersion& a, const DriverVersion& b) {
+  return !numerically_less(a, b) && !numerically_less(b, a);
+}
+
+// The candidate points above the installed version in numeric order: the
+// verdict holds from each one up to the next.
+std::vector<DriverVersion> points_above(const DriverVersion& have, std::size_t size) {
+  std::vector<DriverVersion> points;
+  for (DriverVersion& v : candidates(size))
+    if (numerically_less(have, v))
+      points.push_back(std::move(v));
+  std::sort(points.begin(), points.end(), numerically_less);
+  points.erase(std::unique(points.begin(), points.end(), same), points.end());
+  return points;
+}
+
+}  // namespace
+
+std::string range_text(const DriverVersion& first, const DriverVersion& end) {
+  std::size_t i = end.size();
+  while (i > 0 && end[i - 1] == 0)
+    --i;
+  if (i == 0)
+    return version_text(first);
+  DriverVersion last(end.begin(), end.begin() + static_cast<std::ptrdiff_t>(i));
+  --last.back();
+  if (same(last, first) && i == end.size())
+    return version_text(first);
+  std::string text = version_text(first) + " to " + version_text(last);
+  if (i == 3) {
+    text += "." + std::to_string(kLastBuild);  // the series' last build
+    ++i;
+  }
+  return i < end.size() ? text + ".*" : text;
+}
+
+std::string DriverAdvice::versions_text() const {
+  if (!lowest)
+    return {};
+  std::string text = version_text(*lowest) + " or later";
+  for (std::size_t i = 0; i < exceptions.size(); ++i) {
+    text += i == 0 ? ", except " : i + 1 == exceptions.size() ? " and " : ", ";
+    const auto& [first, end] = exceptions[i];
+    text += end.empty() ? version_text(first) + " and later" : range_text(first, end);
+  }
+  return text;
+}
+
+DriverAdvice driver_advice(const std::string& vendor_id,
+                           const std::string& device_id,
+                           const std::string& installed,
+                           WindowsCase windows) {
   const std::string device =
       device_id.empty() && amd_vendor_ids.count(vendor_id) && windows == WindowsCase::kWindows7
           ? *amd_windows7_device_ids.begin()
           : device_id;
   const DriverVersion have = parse_driver_version(installed);
-  const std::size_t size = std::max<std::size_t>(have.size(), 4);
-  std::optional<DriverVersion> best;
-  for (const DriverVersion& v : candidates(size)) {
-    if (!numerically_less(have, v) || (best && !numerically_less(v, *best)))
+  const std::vector<DriverVersion> points =
+      points_above(have, std::max<std::size_t>(have.size(), 4));
+  std::vector<bool> accepted;
+  for (const DriverVersion& v : points)
+    accepted.push_back(driver_accepted(vendor_id, device, version_text(v), windows));
+  DriverAdvice advice;
+  std::size_t i = 0;
+  for (; i < points.size() && !(accepted[i] && exists(points[i])); ++i)
+    if (accepted[i] && advice.closed_series.empty())  // past the series' last build
+      advice.closed_series = version_text(DriverVersion(points[i].begin(), points[i].begin() + 3));
+  if (i == points.size())
+    return advice;
+  advice.lowest = points[i];
+  // Refused runs above it; a version that does not exist ends a run as an
+  // accepted one does (9.17.10.10000 ends 9.17.10.2849 to 9.17.10.9999).
+  for (std::size_t j = i + 1; j < points.size(); ++j) {
+    if (accepted[j])
       continue;
-    if (driver_accepted(vendor_id, device, version_text(v), windows))
-      best = v;
+    std::size_t k = j;
+    while (k < points.size() && !accepted[k])
+      ++k;
+    advice.exceptions.emplace_back(points[j], k < points.size() ? points[k] : DriverVersion{});
+    j = k;
   }
-  if (!best)
+  return advice;
+}
+
+std::optional<std::string> lowest_accepted_driver_above(const std::string& vendor_id,
+                                                        const std::string& device_id,
+                                                        const std::string& installed,
+                                                        WindowsCase windows) {
+  const DriverAdvice advice = driver_advice(vendor_id, device_id, installed, windows);
+  if (!advice.lowest)
     return std::nullopt;
-  return version_text(*best);
+  return version_text(*advice.lowest);
 }
 
 }  // namespace cc

@@ -23,7 +23,16 @@ int run_command_line(std::vector<std::string> arguments) {
   app.add_option("--compare", options.compare,
                  "Say what changed since PREVIOUS, a JSON this program wrote earlier")
       ->type_name("PREVIOUS.json");
+  app.add_option("--stale-days", options.stale_days,
+                 "Count and list endpoints whose newest report is older than N days")
+      ->type_name("N")
+      ->check(CLI::Range(0, 36500))
+      ->capture_default_str();
   app.add_option("PATH", options.paths, "Report files, or folders searched for *.txt")->required();
+  app.footer(
+      "Exit status: 0 every input read and every output written; 1 some inputs not read\n"
+      "(each named on standard error with its reason); 2 usage error, or no report found;\n"
+      "3 an output could not be written (named on standard error; no part of it is left).");
   try {
     app.parse(argc, argv.data());
   } catch (const CLI::CallForHelp&) {

@@ -1,5 +1,6 @@
 // CapabilitySummary's command line:
-//   CapabilitySummary [--csv FILE] [--json FILE] [--html FILE] [--compare PREVIOUS.json] PATH...
+//   CapabilitySummary [--csv FILE] [--json FILE] [--html FILE] [--compare PREVIOUS.json]
+//                     [--stale-days N] PATH...
 #pragma once
 
 #include <string>

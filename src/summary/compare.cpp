@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "summary/endpoint_status.h"
+#include "summary/text_encoding.h"
 
 namespace cc::summary {
 namespace {
@@ -18,7 +19,8 @@ using Json = nlohmann::json;
 // number of endpoints, not the size of the file.
 class EndpointReader : public nlohmann::json_sax<Json> {
  public:
-  explicit EndpointReader(std::vector<std::pair<std::string, std::string>>& out) : out_(out) {}
+  EndpointReader(std::vector<std::pair<std::string, std::string>>& out, std::string& written)
+      : out_(out), written_(written) {}
 
   bool null() override { return true; }
   bool boolean(bool) override { return true; }
@@ -33,6 +35,8 @@ class EndpointReader : public nlohmann::json_sax<Json> {
       out_.back().first = value;
     else if (depth_ == 3 && in_endpoints_ && key_ == "status")
       out_.back().second = value;
+    else if (depth_ == 1 && key_ == "written")
+      written_ = value;
     return true;
   }
   bool start_object(std::size_t) override {
@@ -62,10 +66,14 @@ class EndpointReader : public nlohmann::json_sax<Json> {
     --depth_;
     return true;
   }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+  bool parse_error(std::size_t,
+                   const std::string&,
+                   const nlohmann::detail::exception& error) override {
+    error_ = error.what();
     return false;
   }
   bool schema_one() const { return schema_one_; }
+  const std::string& error() const { return error_; }
 
  private:
   bool number(long long value) {
@@ -75,6 +83,8 @@ class EndpointReader : public nlohmann::json_sax<Json> {
   }
 
   std::vector<std::pair<std::string, std::string>>& out_;
+  std::string& written_;
+  std::string error_;
   int depth_ = 0;
   bool in_endpoints_ = false;
   bool schema_one_ = false;
@@ -84,10 +94,7 @@ class EndpointReader : public nlohmann::json_sax<Json> {
 }  // namespace
 
 std::string folded(const std::string& name) {
-  std::string key = name;
-  for (char& c : key)
-    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return key;
+  return fold_case(name);
 }
 
 bool Comparison::load(const std::string& path, std::string& error) {
@@ -98,9 +105,14 @@ bool Comparison::load(const std::string& path, std::string& error) {
     return false;
   }
   std::vector<std::pair<std::string, std::string>> endpoints;
-  EndpointReader reader(endpoints);
+  EndpointReader reader(endpoints, written_);
   const bool parsed = Json::sax_parse(in, &reader);
-  if (!parsed || !reader.schema_one()) {
+  if (!parsed) {
+    // Cut short or corrupt: the parser's own words say where.
+    error = reader.error().empty() ? "cannot be parsed" : reader.error();
+    return false;
+  }
+  if (!reader.schema_one()) {
     error = "not a JSON written by CapabilitySummary (schema 1)";
     return false;
   }
@@ -109,16 +121,25 @@ bool Comparison::load(const std::string& path, std::string& error) {
   return true;
 }
 
-void Comparison::see(const Endpoint& e) {
+const std::string* Comparison::see(const Endpoint& e) {
   auto it = previous_.find(folded(e.endpoint));
   if (it == previous_.end()) {
     added_.push_back(e.endpoint);
-    return;
+    return nullptr;
   }
   it->second.seen = true;
   const std::string now = status_name(static_cast<Status>(e.status));
   if (it->second.status != now)
     moved_.push_back({e.endpoint, it->second.status, now});
+  return &it->second.status;
+}
+
+void Comparison::not_read(const std::string& name) {
+  auto it = previous_.find(folded(name));
+  if (it == previous_.end() || it->second.seen)
+    return;
+  it->second.seen = true;
+  unread_.push_back(it->second.name);
 }
 
 void Comparison::finish() {
@@ -126,6 +147,7 @@ void Comparison::finish() {
     if (!entry.second.seen)
       vanished_.push_back(entry.second.name);
   std::sort(vanished_.begin(), vanished_.end());
+  std::sort(unread_.begin(), unread_.end());
 }
 
 std::vector<std::pair<std::pair<std::string, std::string>, int>> Comparison::transitions() const {

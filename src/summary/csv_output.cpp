@@ -65,8 +65,11 @@ void append_csv_cell(std::string& out, const std::string& text) {
     out += '"';
 }
 
-void write_csv_header(std::ostream& out) {
-  out << kUtf8Bom << kCsvHeader << "\r\n";
+void write_csv_header(std::ostream& out, bool previous_status) {
+  out << kUtf8Bom << kCsvHeader;
+  if (previous_status)
+    out << ',' << kPreviousStatusColumn;
+  out << "\r\n";
 }
 
 std::vector<std::string> endpoint_cells(const Endpoint& e) {
@@ -82,22 +85,26 @@ std::vector<std::string> endpoint_cells(const Endpoint& e) {
           e.status >= 0 ? status_name(static_cast<Status>(e.status)) : "",
           e.action,
           e.report_time,
-          joined<std::string>(e.infos, [](const std::string& line) { return line; })};
+          joined<std::string>(e.infos, [](const std::string& line) { return line; }),
+          e.checker_version};
 }
 
 void write_csv_row(std::ostream& out, const Endpoint& e) {
   write_csv_row(out, endpoint_cells(e));
 }
 
-void write_csv_row(std::ostream& out, const std::vector<std::string>& cells) {
+std::string csv_row(const std::vector<std::string>& cells) {
   std::string row;
   for (const std::string& cell : cells) {
     if (&cell != &cells.front())
       row += ',';
     append_csv_cell(row, cell);
   }
-  row += "\r\n";
-  out << row;
+  return row;
+}
+
+void write_csv_row(std::ostream& out, const std::vector<std::string>& cells) {
+  out << csv_row(cells) << "\r\n";
 }
 
 }  // namespace cc::summary

@@ -12,7 +12,7 @@ namespace cc::summary {
 // Later columns are added after the earlier ones, which keep their places.
 inline constexpr char kCsvHeader[] =
     "endpoint,os,encoding,decoding,adapters,drivers,encoders,cameras,errors,status,action,"
-    "report_time,notes";
+    "report_time,notes,checker_version";
 // Written before the header, so that Excel reads the file as UTF-8.
 inline constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
@@ -25,9 +25,15 @@ void append_csv_cell(std::string& out, const std::string& text);
 // The row's texts in header order, before quoting (the HTML table shows them too).
 std::vector<std::string> endpoint_cells(const Endpoint& endpoint);
 
-void write_csv_header(std::ostream& out);
+// The column after today's last, with --compare: each endpoint's status in
+// the earlier summary (empty for a new one).
+inline constexpr char kPreviousStatusColumn[] = "previous_status";
+
+void write_csv_header(std::ostream& out, bool previous_status = false);
 void write_csv_row(std::ostream& out, const Endpoint& endpoint);
 void write_csv_row(std::ostream& out, const std::vector<std::string>& cells);
+// The row's cells, quoted and joined, without its line end.
+std::string csv_row(const std::vector<std::string>& cells);
 
 // Several items in one cell are joined by this.
 inline constexpr char kItemSeparator[] = " | ";

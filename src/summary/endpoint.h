@@ -54,10 +54,13 @@ struct Endpoint {
   std::vector<std::string> errors;        // every Error line
   std::vector<std::string> infos;         // Info and plain lines that belong to no item
   std::vector<std::string> unrecognised;  // lines the parser could not place
-  // The first Error line that leaves the encoding verdict in doubt: COM's
-  // start, or the encoding or camera check (not a feature probe, which runs
-  // after its encoder was judged). Kept as in errors.
-  std::string first_check_error;
+  // The first Error line of each part that decides the status, kept as in
+  // errors: before the first section (COM's start, or a stall in COM's start
+  // or end), the encoding check (not an encoder's feature probe that ran to
+  // its end: it runs after its encoder was judged), the camera check.
+  std::string header_error;
+  std::string encoding_error;
+  std::string camera_error;
   std::string emulated_build;  // "x64" or "x86": the build ran emulated on ARM64
   int earlier_in_file = 0;     // reports before this one in the same file (">>")
 

@@ -25,10 +25,20 @@ std::vector<Adapter> c920_cameras(const Endpoint& e) {
   return c920;
 }
 
-// Why a check that failed did not tell.
+// Why the report cannot answer.
 const char* failure_blocker(const Endpoint& e) {
   if (!e.emulated_build.empty())
     return kBlockerEmulated;
+  if (lacks_vendor_driver(e))
+    return kBlockerNoVendorDriver;
+  const std::string& error = deciding_error(e);
+  for (const auto& [format, blocker] :
+       {std::make_pair(texts::kCutAtDeadlineFormat, kBlockerCutAtDeadline),
+        std::make_pair(texts::kNeverBeganFormat, kBlockerNeverBegan)}) {
+    const std::string text = format;
+    if (error.find(text.substr(2, text.find('%', 2) - 2)) != std::string::npos)
+      return blocker;
+  }
   const bool none_probed = !e.encoders.empty() &&
                            std::none_of(e.encoders.begin(), e.encoders.end(), [](const Encoder& x) {
                              return x.supported || !x.reason.empty();
@@ -68,25 +78,34 @@ Status status_of(const Endpoint& e) {
   return e.status >= 0 ? static_cast<Status>(e.status) : assess(e).status;
 }
 
-std::vector<BlockerHit> blockers_of(const Endpoint& e) {
+std::vector<BlockerHit> blockers_of(const Endpoint& e, const FleetDevices* fleet) {
   std::vector<BlockerHit> hits;
-  const Status status = status_of(e);
-  if (in_hardware(status))
+  Status status = status_of(e);
+  const bool camera = status == Status::kHardwareCamera;
+  if (camera)
+    status = assess_gpu(e, fleet).status;  // the GPU's own story
+  if (status == Status::kHardwareGpu)
     return hits;
   if (status == Status::kUnknown) {
     hits.push_back({failure_blocker(e), e.adapters});
   } else {
     std::set<std::string> seen;
-    for (const Encoder& encoder : e.encoders)
-      if (!encoder.reason.empty() && seen.insert(encoder.reason).second)
-        hits.push_back({encoder.reason, adapters_for(encoder.reason, e.adapters)});
+    for (const Encoder& encoder : e.encoders) {
+      const std::string reason = blocker_reason(encoder.reason, e.adapters, fleet);
+      if (!reason.empty() && seen.insert(reason).second)
+        hits.push_back({reason, adapters_for(reason, e.adapters)});
+    }
     if (e.no_encoders)
       hits.push_back({kBlockerNoEncoder, e.adapters});
   }
-  std::vector<Adapter> c920 = c920_cameras(e);
+  std::vector<Adapter> c920 = camera ? std::vector<Adapter>{} : c920_cameras(e);
   if (!c920.empty())
     hits.push_back({kBlockerC920, std::move(c920)});
   return hits;
+}
+
+bool newer_checker(const std::string& version) {
+  return VersionOrder()(kKnownCheckerVersion, version);
 }
 
 std::string FleetTotals::headline() const {
@@ -110,6 +129,10 @@ void FleetTotals::add(const Endpoint& e, const std::vector<BlockerHit>& blockers
   ++endpoints_;
   with_errors_ += e.errors.empty() ? 0 : 1;
   ++statuses_[static_cast<int>(status_of(e))];
+  const std::string action = e.status >= 0 ? e.action : assess(e).action;
+  if (!action.empty())
+    ++actions_[action];
+  ++versions_[e.checker_version];
   ++encoding_[verdict_name(e.encoding)];
   ++decoding_[verdict_name(e.decoding)];
   for (const BlockerHit& hit : blockers) {

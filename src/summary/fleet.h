@@ -44,12 +44,19 @@ inline constexpr char kBlockerNoEncoder[] = "No hardware H.264 encoder";
 inline constexpr char kBlockerEncoderSetup[] = "Hardware encoder could not be activated or set up";
 inline constexpr char kBlockerCheckFailed[] = "The check failed (Error line, stall or crash)";
 inline constexpr char kBlockerEmulated[] = "x64 or x86 build ran emulated on ARM64";
+inline constexpr char kBlockerNoVendorDriver[] =
+    "No graphics vendor's display driver (Microsoft Basic Display Adapter or no driver version)";
+inline constexpr char kBlockerCutAtDeadline[] = "The check was still running at the run's deadline";
+inline constexpr char kBlockerNeverBegan[] =
+    "The check did not begin: an earlier check did not answer";
 inline constexpr char kBlockerC920[] =
     "Logitech C920 needs its driver and a registry change for UVC 1.1";
 
-// Empty when the endpoint encodes in hardware (on-board or camera). Takes
-// the endpoint's status when the run has set it, else assesses it.
-std::vector<BlockerHit> blockers_of(const Endpoint& endpoint);
+// Empty when an on-board encoder is supported; for an endpoint that encodes
+// through its camera only, the GPU's. Takes the endpoint's status when the
+// run has set it, else assesses it.
+// fleet: as for assess.
+std::vector<BlockerHit> blockers_of(const Endpoint& endpoint, const FleetDevices* fleet = nullptr);
 
 // The status the run set on the endpoint, or its assessment.
 Status status_of(const Endpoint& endpoint);
@@ -75,6 +82,10 @@ class FleetTotals {
   std::vector<std::pair<std::string, int>> encoding() const { return ranked(encoding_); }
   std::vector<std::pair<std::string, int>> decoding() const { return ranked(decoding_); }
   std::vector<Blocker> blockers() const;  // most endpoints first
+  // Each distinct action with its endpoints, most first.
+  std::vector<std::pair<std::string, int>> actions() const { return ranked(actions_); }
+  // Reports per checker version (as the banner gives it), most first.
+  std::vector<std::pair<std::string, int>> checker_versions() const { return ranked(versions_); }
   const std::vector<Unreadable>& unreadable() const { return unreadable_; }
 
  private:
@@ -87,8 +98,15 @@ class FleetTotals {
   std::map<std::string, int> encoding_;
   std::map<std::string, int> decoding_;
   std::map<std::string, Blocker> blockers_;
+  std::map<std::string, int> actions_;
+  std::map<std::string, int> versions_;
   std::vector<Unreadable> unreadable_;
 };
+
+// The checker version whose lines this summary knows.
+inline constexpr char kKnownCheckerVersion[] = "2.4.0.1233";
+// True for a version above the known one (by its numbers).
+bool newer_checker(const std::string& version);
 
 // "\t Software*" -> "Software*": the verdict as the summary names it.
 std::string verdict_name(const std::string& verdict_text);

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "summary/csv_output.h"
+#include "summary/endpoint_status.h"
+#include "summary/summary_run.h"
 #include "summary/text_summary.h"
 
 namespace cc::summary {
@@ -70,39 +72,65 @@ std::string seen_list(const Map& seen) {
 }
 
 // The endpoints a blocker holds back, folded away until opened (no script).
-void write_held_back(std::ostream& out, const std::vector<std::string>& names, int endpoints) {
+void write_held_back(std::ostream& out,
+                     const std::vector<std::string>& names,
+                     int endpoints,
+                     const std::string& rest = "the CSV (column status)") {
   out << "<details><summary>" << endpoints << " endpoint" << (endpoints == 1 ? "" : "s")
       << "</summary><ul class=\"held\">";
   for (const std::string& name : names)
     out << "<li>" << html_escape(name) << "</li>";
   if (static_cast<int>(names.size()) < endpoints)
     out << "<li class=\"note\">and " << endpoints - static_cast<int>(names.size())
-        << " more: see the CSV (column status)</li>";
+        << " more: see " << rest << "</li>";
   out << "</ul></details>";
 }
 
-void write_comparison(std::ostream& out, const Comparison& comparison) {
-  out << "<h2>Since the previous summary</h2>\n<p id=\"compare\">Compared with "
-      << html_escape(comparison.previous_file()) << " (" << comparison.previous_endpoints()
-      << " endpoints): " << comparison.moved().size() << " moved, " << comparison.added().size()
-      << " new, " << comparison.vanished().size() << " vanished.</p>\n";
-  if (!comparison.moved().empty()) {
-    out << "<table id=\"moves\"><tr><th>From</th><th>To</th><th>Endpoints</th></tr>\n";
-    for (const auto& [move, count] : comparison.transitions())
-      out << "<tr><td>" << html_escape(move.first.empty() ? "(no status)" : move.first)
-          << "</td><td>" << html_escape(move.second) << "</td><td class=\"n\">" << count
-          << "</td></tr>\n";
-    out << "</table>\n";
+// Each from -> to with the endpoints that moved so, folded away by name.
+void write_moves(std::ostream& out, const Comparison& comparison) {
+  std::map<std::pair<std::string, std::string>, std::vector<std::string>> names;
+  for (const StatusMove& move : comparison.moved()) {
+    std::vector<std::string>& list = names[{move.from, move.to}];
+    if (list.size() < static_cast<std::size_t>(kHtmlTableLimit))
+      list.push_back(move.endpoint);
   }
+  out << "<table id=\"moves\"><tr><th>From</th><th>To</th><th>Endpoints</th></tr>\n";
+  for (const auto& [move, count] : comparison.transitions()) {
+    out << "<tr><td>" << html_escape(move.first.empty() ? "(no status)" : move.first)
+        << "</td><td>" << html_escape(move.second) << "</td><td class=\"held-back\">";
+    write_held_back(out, names[move], count, "the JSON (compare, moved)");
+    out << "</td></tr>\n";
+  }
+  out << "</table>\n";
+}
+
+void write_comparison(std::ostream& out, const Comparison& comparison) {
+  std::string since = since_text(comparison);
+  since[0] = 'S';
+  out << "<h2>Since the previous summary</h2>\n<p id=\"compare\">" << html_escape(since)
+      << ": " << comparison.moved().size() << " moved, " << comparison.added().size() << " new, "
+      << comparison.vanished().size() << " vanished, " << comparison.unread().size()
+      << " not read this time.</p>\n";
+  if (!comparison.moved().empty())
+    write_moves(out, comparison);
   for (const auto& [title, names] :
        {std::make_pair("New endpoints", &comparison.added()),
-        std::make_pair("Vanished endpoints", &comparison.vanished())}) {
+        std::make_pair("Vanished endpoints", &comparison.vanished()),
+        std::make_pair("Not read this time", &comparison.unread())}) {
     std::vector<std::string> shown(
         names->begin(), names->begin() + std::min<std::size_t>(names->size(), kHtmlTableLimit));
     out << "<p>" << title << ": ";
-    write_held_back(out, shown, static_cast<int>(names->size()));
+    write_held_back(out, shown, static_cast<int>(names->size()), "the JSON (compare)");
     out << "</p>\n";
   }
+}
+
+void write_freshness(std::ostream& out, const FleetProfile& profile) {
+  out << "<p id=\"freshness\">Reports from " << iso8601_utc(profile.oldest()) << " to "
+      << iso8601_utc(profile.newest()) << " (each endpoint's in column report_time). Older than "
+      << profile.stale_days() << " days: ";
+  write_held_back(out, profile.stale_names(), profile.stale(), "the CSV (column report_time)");
+  out << "</p>\n";
 }
 
 void write_unreadable(std::ostream& out, const std::vector<Unreadable>& unreadable) {
@@ -158,6 +186,13 @@ void HtmlPage::add(const Endpoint& endpoint,
     if (names.size() < static_cast<std::size_t>(kHtmlTableLimit))
       names.push_back(endpoint.endpoint);
   }
+  if (!in_hardware(status_of(endpoint)) && action_rows_.size() < static_cast<std::size_t>(kHtmlTableLimit))
+    action_rows_.push_back(cells);
+  if (!endpoint.action.empty()) {
+    std::vector<std::string>& names = acting_[endpoint.action];
+    if (names.size() < static_cast<std::size_t>(kHtmlTableLimit))
+      names.push_back(endpoint.endpoint);
+  }
   if (endpoints_ <= kHtmlTableLimit)
     rows_.push_back(std::move(cells));
   if (!endpoint.errors.empty() && ++with_errors_ <= kHtmlTableLimit)
@@ -166,6 +201,10 @@ void HtmlPage::add(const Endpoint& endpoint,
 
 void HtmlPage::write_blockers(std::ostream& out, const std::vector<Blocker>& blockers) const {
   out << "<h2>What blocks hardware encoding</h2>\n";
+  if (endpoints_ == 0) {
+    out << "<p id=\"nothing-found\">" << kNothingFoundText << "</p>\n";
+    return;
+  }
   if (blockers.empty()) {
     out << "<p>Nothing: every endpoint encodes in hardware.</p>\n";
     return;
@@ -176,9 +215,33 @@ void HtmlPage::write_blockers(std::ostream& out, const std::vector<Blocker>& blo
   for (const Blocker& b : blockers) {
     const auto names = held_back_.find(b.reason);
     out << "<tr><td>" << html_escape(b.reason) << "</td><td class=\"held-back\">";
-    write_held_back(out, names == held_back_.end() ? none : names->second, b.endpoints);
+    write_held_back(out, names == held_back_.end() ? none : names->second, b.endpoints,
+                    full_list() + " (column status)");
     out << "</td><td>" << seen_list(b.adapters) << "</td><td>" << seen_list(b.drivers)
         << "</td></tr>\n";
+  }
+  out << "</table>\n";
+}
+
+// What to do, first: each distinct action, its endpoints folded away.
+void HtmlPage::write_actions(std::ostream& out, const FleetTotals& totals) const {
+  out << "<h2>What to do first</h2>\n";
+  if (endpoints_ == 0) {
+    out << "<p>" << kNothingFoundText << "</p>\n";
+    return;
+  }
+  const std::vector<std::pair<std::string, int>> actions = totals.actions();
+  if (actions.empty()) {
+    out << "<p>Nothing: every endpoint encodes on its GPU.</p>\n";
+    return;
+  }
+  out << "<table id=\"actions\"><tr><th>Action</th><th>Endpoints</th></tr>\n";
+  static const std::vector<std::string> none;
+  for (const auto& [action, count] : actions) {
+    const auto names = acting_.find(action);
+    out << "<tr><td>" << html_escape(action) << "</td><td class=\"held-back\">";
+    write_held_back(out, names == acting_.end() ? none : names->second, count);
+    out << "</td></tr>\n";
   }
   out << "</table>\n";
 }
@@ -186,8 +249,8 @@ void HtmlPage::write_blockers(std::ostream& out, const std::vector<Blocker>& blo
 void HtmlPage::write_error_rows(std::ostream& out) const {
   out << "<h2>Endpoints with Error lines (" << with_errors_ << ")</h2>\n";
   if (with_errors_ > kHtmlTableLimit)
-    out << "<p class=\"note\">The first " << kHtmlTableLimit
-        << " are listed; the CSV counts them for every endpoint (column errors).</p>\n";
+    out << "<p class=\"note\">The first " << kHtmlTableLimit << " are listed; " << full_list()
+        << " counts them for every endpoint (column errors).</p>\n";
   if (error_rows_.empty())
     return;
   out << "<table id=\"errors\"><tr><th>Endpoint</th><th>Error lines</th></tr>\n";
@@ -200,13 +263,22 @@ void HtmlPage::write_error_rows(std::ostream& out) const {
   out << "</table>\n";
 }
 
+// Where every endpoint is listed: the CSV of this run, or how to get one.
+std::string HtmlPage::full_list() const {
+  return csv_.empty() ? "a CSV (not written this time: run again with --csv FILE)"
+                      : "the CSV " + html_escape(csv_);
+}
+
+// Past the limit the page stays quick to open: it lists the endpoints that
+// need action and leaves the rest to the CSV.
 void HtmlPage::write_table(std::ostream& out) const {
   out << "<h2>Endpoints (" << endpoints_ << ")</h2>\n";
-  if (endpoints_ > kHtmlTableLimit) {
+  const bool large = endpoints_ > kHtmlTableLimit;
+  if (large)
     out << "<p class=\"note\" id=\"table-in-csv\">" << endpoints_ << " endpoints are more than "
-        << kHtmlTableLimit << ": the full table is in the CSV output (--csv).</p>\n";
-    return;
-  }
+        << kHtmlTableLimit << ": listed below are " << action_rows_.size()
+        << " that do not encode in hardware" << (action_rows_.size() < static_cast<std::size_t>(kHtmlTableLimit) ? "" : " (the first ones)")
+        << "; every endpoint is in " << full_list() << ".</p>\n";
   out << "<table id=\"endpoints\"><tr>";
   std::string header = kCsvHeader;
   for (std::size_t at = 0; at != std::string::npos;) {
@@ -215,7 +287,7 @@ void HtmlPage::write_table(std::ostream& out) const {
     at = comma == std::string::npos ? comma : comma + 1;
   }
   out << "</tr>\n";
-  for (const std::vector<std::string>& row : rows_) {
+  for (const std::vector<std::string>& row : large ? action_rows_ : rows_) {
     out << "<tr>";
     for (const std::string& cell : row)
       out << "<td>" << html_escape(cell) << "</td>";
@@ -226,16 +298,23 @@ void HtmlPage::write_table(std::ostream& out) const {
 
 void HtmlPage::write(std::ostream& out,
                      const FleetTotals& totals,
-                     const Comparison* comparison) const {
+                     const Comparison* comparison,
+                     const FleetProfile* profile) const {
   out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
       << "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
          "style-src 'unsafe-inline'\">\n"
       << "<title>H.264 capability of " << totals.endpoints() << " endpoints</title>\n"
       << "<style>" << kStyle << "</style></head><body>\n"
       << "<h1>H.264 capability: " << totals.endpoints() << " endpoints</h1>\n<p id=\"headline\">"
-      << html_escape(totals.headline()) << "</p>\n"
-      << "<p class=\"note\">Older reports of these endpoints, not counted: "
-      << totals.older_reports() << "</p>\n<div class=\"charts\">\n";
+      << html_escape(totals.endpoints() ? totals.headline() : kNothingFoundText) << "</p>\n";
+  write_actions(out, totals);
+  out << "<p class=\"note\">Older reports of these endpoints, not counted: "
+      << totals.older_reports()
+      << "</p>\n<p class=\"note\" id=\"versions\">Checker versions (reports): ";
+  const std::vector<std::pair<std::string, int>> versions = checker_version_counts(totals);
+  for (std::size_t i = 0; i < versions.size(); ++i)
+    out << (i ? ", " : "") << html_escape(versions[i].first) << " (" << versions[i].second << ")";
+  out << "</p>\n<div class=\"charts\">\n";
   write_chart(out, "chart-status", "Status (endpoints)", status_counts(totals));
   write_chart(out, "chart-encoding", "H.264 encoding", totals.encoding());
   write_chart(out, "chart-decoding", "H.264 decoding", totals.decoding());
@@ -243,7 +322,11 @@ void HtmlPage::write(std::ostream& out,
   for (const Blocker& blocker : totals.blockers())
     blocker_counts.emplace_back(blocker.reason, blocker.endpoints);
   write_chart(out, "chart-blockers", "Blockers of hardware encoding (endpoints)", blocker_counts);
+  if (profile)
+    write_chart(out, "chart-systems", "Operating systems (endpoints)", profile->systems());
   out << "</div>\n";
+  if (profile)
+    write_freshness(out, *profile);
   write_blockers(out, totals.blockers());
   if (comparison)
     write_comparison(out, *comparison);

@@ -1,8 +1,11 @@
 #include "summary/json_output.h"
 
+#include <chrono>
+
 #include <nlohmann/json.hpp>
 
 #include "summary/endpoint_status.h"
+#include "summary/summary_run.h"
 #include "summary/text_encoding.h"
 
 namespace cc::summary {
@@ -156,12 +159,22 @@ std::string endpoint_json(const Endpoint& e) {
   return out;
 }
 
-JsonWriter::JsonWriter(std::ostream& out) : out_(out) {
-  out_ << "{\"schema\": 1, \"endpoints\": [";
+std::string utc_now() {
+  return iso8601_utc(std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count());
+}
+
+JsonWriter::JsonWriter(std::ostream& out, const std::string& written) : out_(out) {
+  out_ << "{\"schema\": 1, \"written\": " << dump(Json(written)) << ", \"endpoints\": [";
 }
 
 void JsonWriter::add(const Endpoint& endpoint) {
-  out_ << (first_ ? "\n" : ",\n") << endpoint_json(endpoint);
+  add_object(endpoint_json(endpoint));
+}
+
+void JsonWriter::add_object(const std::string& object) {
+  out_ << (first_ ? "\n" : ",\n") << object;
   first_ = false;
 }
 
@@ -172,7 +185,9 @@ Json comparison_json(const Comparison& comparison) {
   for (const StatusMove& move : comparison.moved())
     moved.push_back({{"endpoint", move.endpoint}, {"from", move.from}, {"to", move.to}});
   return {{"previous", comparison.previous_file()},
+          {"previous_written", comparison.previous_time()},
           {"previous_endpoints", comparison.previous_endpoints()},
+          {"not_read", comparison.unread()},
           {"moved", moved},
           {"new", comparison.added()},
           {"vanished", comparison.vanished()}};
@@ -186,6 +201,10 @@ void JsonWriter::finish(const FleetTotals& totals, const Comparison* comparison)
     list.push_back({{"file", file.file}, {"reason", file.reason}});
   out_ << "\n], \"unreadable\": " << dump(list)
        << ", \"older_reports\": " << totals.older_reports();
+  Json versions = Json::object();
+  for (const auto& [version, count] : totals.checker_versions())
+    versions[version] = count;
+  out_ << ", \"checker_versions\": " << dump(versions);
   if (comparison)
     out_ << ", \"compare\": " << dump(comparison_json(*comparison));
   out_ << "}\n";

@@ -1,5 +1,5 @@
 // The fleet as JSON, written endpoint by endpoint so that memory does not
-// grow with the fleet: {"schema": 1, "endpoints": [...], "unreadable": [...],
+// grow with the fleet: {"schema": 1, "written": "<UTC>", "endpoints": [...], "unreadable": [...],
 // "older_reports": N, "compare": {...}} (compare only with --compare).
 #pragma once
 
@@ -13,10 +13,16 @@
 
 namespace cc::summary {
 
+// Now as "2026-12-08T20:20:40Z".
+std::string utc_now();
+
 class JsonWriter {
  public:
-  explicit JsonWriter(std::ostream& out);
+  // written: when, as ISO 8601 UTC; a later --compare says "since" then.
+  explicit JsonWriter(std::ostream& out, const std::string& written = utc_now());
   void add(const Endpoint& endpoint);
+  // The same with the endpoint's object already written (endpoint_json).
+  void add_object(const std::string& object);
   void finish(const FleetTotals& totals, const Comparison* comparison = nullptr);
 
  private:

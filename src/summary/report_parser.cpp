@@ -37,7 +37,7 @@ class Parser {
 
   // cut: the line ended in CR CR LF, a message's own line break written in
   // text mode, so that the next line carries on the message.
-  void line(string_view raw, bool cut = false);
+  void line(string_view raw, bool cut);
   bool complete() const { return section_ == Section::kDone; }
   void finish();
 
@@ -61,7 +61,7 @@ class Parser {
   bool cut_ = false;      // the current line ended in a message's own line break
   bool joining_ = false;  // the line before was an Error line cut that way
   bool continues_ = false;
-  bool decisive_ = false;  // the last Error line was the first check error
+  std::string* decisive_ = nullptr;  // the first Error line of its part, when the last was one
 };
 
 // "prefix%ssuffix": the text in place of %s, when the line has that shape.
@@ -74,12 +74,20 @@ std::optional<string_view> filled(string_view text, string_view format) {
   return text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
 }
 
+// "%s did not answer within %d seconds!" -> " did not answer within ".
+std::string after_name(const char* format) {
+  const std::string text = format;
+  return text.substr(2, text.find('%', 2) - 2);
+}
+
 // An Error line of an encoder's feature probe, which runs after the encoder
-// was judged: unless the probe stalled, the verdict stands.
+// was judged: unless the probe stalled or was cut at the deadline (the
+// encoders after it were never judged), the verdict stands.
 bool is_feature_probe_error(string_view text) {
-  static const std::string format = texts::kNoAnswerFormat;  // "%s did not answer ..."
-  static const std::string no_answer = format.substr(2, format.find('%', 2) - 2);
-  return starts_with(text, texts::kFeatureProbeStep) && text.find(no_answer) == string_view::npos;
+  static const std::string no_answer = after_name(texts::kNoAnswerFormat);
+  static const std::string cut = after_name(texts::kCutAtDeadlineFormat);
+  return starts_with(text, texts::kFeatureProbeStep) && text.find(no_answer) == string_view::npos &&
+         text.find(cut) == string_view::npos;
 }
 
 bool is_feature_text(string_view text) {
@@ -159,11 +167,14 @@ void Parser::error_line(string_view line) {
   // Error belongs to the next encoder, whose line may never come.
   if (!starts_with(text, texts::kFeatureProbeStep))
     encoder_open_ = false;
-  const bool in_doubt = section_ == Section::kHeader || section_ == Section::kCamera ||
-                        (section_ == Section::kEncoding && !is_feature_probe_error(text));
-  decisive_ = in_doubt && e_.first_check_error.empty();
+  std::string* first = section_ == Section::kHeader   ? &e_.header_error
+                       : section_ == Section::kCamera ? &e_.camera_error
+                       : section_ == Section::kEncoding && !is_feature_probe_error(text)
+                           ? &e_.encoding_error
+                           : nullptr;
+  decisive_ = first && first->empty() ? first : nullptr;
   if (decisive_)
-    e_.first_check_error = e_.errors.back();
+    *decisive_ = e_.errors.back();
   continues_ = cut_;
 }
 
@@ -185,7 +196,7 @@ void Parser::unrecognised(string_view line) {
   if (joining_ && !e_.errors.empty()) {
     e_.errors.back().append(" ").append(line);
     if (decisive_)
-      e_.first_check_error = e_.errors.back();
+      *decisive_ = e_.errors.back();
     continues_ = cut_;
     return;
   }
@@ -337,16 +348,10 @@ string_view next_line(string_view text, std::size_t& pos, bool& cut) {
   return line;
 }
 
-// How one report's lines went: whether it came to its end, and where the
-// next report in the file begins (npos for none).
-struct Pass {
-  bool complete = false;
-  std::size_t next = string_view::npos;
-};
-
 // Feeds the lines of the report that starts at `start` to the parser, up to
-// its end or to the banner of a report appended after it.
-Pass parse_lines(string_view bytes, std::size_t start, Endpoint& endpoint) {
+// its end; true when it came to its end ("Endpoint OS" and the name). The
+// bytes hold one run: find_runs split the file at each banner.
+bool parse_lines(string_view bytes, std::size_t start, Endpoint& endpoint) {
   std::size_t pos = start;
   bool cut = false;
   const string_view banner = next_line(bytes, pos, cut);
@@ -354,10 +359,7 @@ Pass parse_lines(string_view bytes, std::size_t start, Endpoint& endpoint) {
   Parser parser(endpoint);
   std::string utf8;
   while (pos < bytes.size() && !parser.complete()) {
-    const std::size_t line_at = pos;
     const string_view raw = next_line(bytes, pos, cut);
-    if (!raw.empty() && raw[0] == texts::kBanner[0] && starts_with(raw, texts::kBanner))
-      return {false, line_at};  // cut short, and a later run appended after it
     if (raw.find('\r') != string_view::npos || !is_valid_utf8(raw)) {
       utf8 = to_utf8(raw);
       std::replace(utf8.begin(), utf8.end(), '\r', ' ');  // a CR alone is no line end
@@ -367,15 +369,9 @@ Pass parse_lines(string_view bytes, std::size_t start, Endpoint& endpoint) {
     }
   }
   if (!parser.complete())
-    return {};
+    return false;
   parser.finish();
-  // What follows is the pause prompt, or more runs appended with ">>".
-  const string_view rest = bytes.substr(pos);
-  if (starts_with(rest, texts::kBanner))
-    return {true, pos};
-  // The banner after a line end, empty lines included.
-  const std::size_t marker = rest.find(std::string("\n") + texts::kBanner);
-  return {true, marker == string_view::npos ? marker : pos + marker + 1};
+  return true;
 }
 
 void append_utf8(std::string& out, std::uint32_t c) {
@@ -420,40 +416,127 @@ std::string utf16_to_utf8(string_view bytes, bool big_endian) {
   return out;
 }
 
-ParseOutcome parse_report(string_view bytes) {
-  if (bytes.size() > kMaxReportBytes)
-    return {std::nullopt, kReasonTooLarge};
-  // Windows PowerShell's ">" writes UTF-16 with a byte-order mark.
-  if (starts_with(bytes, "\xFF\xFE") || starts_with(bytes, "\xFE\xFF")) {
-    const std::string utf8 = utf16_to_utf8(bytes.substr(2), bytes[0] == '\xFE');
-    if (utf8.size() >= 3 && utf8.compare(0, 3, "\xEF\xBB\xBF") == 0)
-      return {std::nullopt, kReasonNoBanner};  // no second mark
-    return parse_report(utf8);
+namespace {
+
+// The banner as Windows PowerShell 5.1's ">>" appends it: UTF-16 LE, no mark.
+const std::string& utf16_banner() {
+  static const std::string banner = [] {
+    std::string wide;
+    for (const char* c = texts::kBanner; *c; ++c)
+      wide += std::string{*c, '\0'};
+    return wide;
+  }();
+  return banner;
+}
+
+// After a banner's text: the version, then the line end. A banner that a
+// run writes on the prompt line of the run before it (a pause that did not
+// end its line) is known by this, whatever language the prompt was in.
+bool version_line_follows(string_view bytes, std::size_t at, std::size_t step) {
+  std::size_t digits = 0;
+  for (; at < bytes.size(); at += step, ++digits) {
+    const char c = bytes[at];
+    if (step == 2 && (at + 1 >= bytes.size() || bytes[at + 1] != '\0'))
+      return false;
+    if (c == '\r' || c == '\n')
+      return digits > 0;
+    if (!(c >= '0' && c <= '9') && c != '.')
+      return false;
   }
-  if (starts_with(bytes, "\xEF\xBB\xBF"))
-    bytes.remove_prefix(3);
-  if (bytes.empty())
-    return {std::nullopt, kReasonEmpty};
-  if (bytes.find('\0') != string_view::npos)
-    return {std::nullopt, kReasonBinary};
-  if (!starts_with(bytes, texts::kBanner))
-    return {std::nullopt, kReasonNoBanner};
-  // The last complete report counts; one cut short (a run still writing, or
-  // killed) gives way to the one before it.
-  std::optional<Endpoint> last;
-  int reports = 0;
-  for (std::size_t start = 0; start != string_view::npos; ++reports) {
-    Endpoint endpoint;
-    const Pass pass = parse_lines(bytes, start, endpoint);
-    if (pass.complete) {
-      endpoint.earlier_in_file = reports;
-      last = std::move(endpoint);
+  return false;
+}
+
+bool line_starts_at(string_view bytes, std::size_t at, std::size_t step) {
+  if (at < step)
+    return true;
+  return bytes[at - step] == '\n' && (step == 1 || bytes[at - 1] == '\0');
+}
+
+void add_runs(string_view bytes, const std::string& banner, bool utf16, std::vector<RunStart>& runs) {
+  const std::size_t step = utf16 ? 2 : 1;
+  for (std::size_t at = bytes.find(banner); at != string_view::npos;
+       at = bytes.find(banner, at + 1)) {
+    if (line_starts_at(bytes, at, step) ||
+        version_line_follows(bytes, at + banner.size(), step))
+      runs.push_back({at, utf16});
+  }
+}
+
+}  // namespace
+
+std::vector<RunStart> find_runs(string_view bytes) {
+  std::vector<RunStart> runs;
+  add_runs(bytes, texts::kBanner, false, runs);
+  if (bytes.find('\0') != string_view::npos) {  // only then can a UTF-16 run be there
+    add_runs(bytes, utf16_banner(), true, runs);
+    std::sort(runs.begin(), runs.end(),
+              [](const RunStart& a, const RunStart& b) { return a.at < b.at; });
+  }
+  return runs;
+}
+
+ParseOutcome parse_newest(string_view bytes, bool file_start, int earlier) {
+  bool leading_utf16 = false;
+  if (file_start) {
+    // Windows PowerShell's ">" writes UTF-16 with a byte-order mark.
+    if (starts_with(bytes, "\xFE\xFF")) {
+      const std::string utf8 = utf16_to_utf8(bytes.substr(2), true);
+      if (starts_with(utf8, "\xEF\xBB\xBF"))
+        return {std::nullopt, kReasonNoBanner};  // no second mark
+      return parse_newest(utf8, true, earlier);
     }
-    start = pass.next;
+    if (starts_with(bytes, "\xFF\xFE")) {
+      bytes.remove_prefix(2);
+      leading_utf16 = true;
+    } else if (starts_with(bytes, "\xEF\xBB\xBF")) {
+      bytes.remove_prefix(3);
+    }
+    if (bytes.empty())
+      return {std::nullopt, kReasonEmpty};
   }
-  if (last)
-    return {std::move(last), {}};
-  return {std::nullopt, kReasonTruncated};
+  std::vector<RunStart> runs = find_runs(bytes);
+  if (file_start && (runs.empty() || runs[0].at != 0)) {
+    // A report begins on the file's first line; a banner cut within its
+    // version still marks one (cut short).
+    const bool cut_banner = leading_utf16 ? starts_with(bytes, utf16_banner())
+                                          : starts_with(bytes, texts::kBanner);
+    if (!cut_banner)
+      return {std::nullopt, !leading_utf16 && bytes.find('\0') != string_view::npos
+                                ? kReasonBinary
+                                : kReasonNoBanner};
+    runs.insert(runs.begin(), {0, leading_utf16});
+  }
+  // The newest complete run counts; one cut short (a run still writing, or
+  // killed) gives way to the one before it. Earlier runs are not parsed.
+  bool binary = false;
+  for (std::size_t i = runs.size(); i-- > 0;) {
+    const std::size_t end = i + 1 < runs.size() ? runs[i + 1].at : bytes.size();
+    const string_view run = bytes.substr(runs[i].at, end - runs[i].at);
+    std::string wide;
+    if (runs[i].utf16)
+      wide = utf16_to_utf8(run);
+    else if (run.find('\0') != string_view::npos) {
+      binary = true;  // NUL bytes in a UTF-8 run: not text
+      continue;
+    }
+    Endpoint endpoint;
+    if (parse_lines(runs[i].utf16 ? string_view(wide) : run, 0, endpoint)) {
+      endpoint.earlier_in_file = earlier + static_cast<int>(i);
+      return {std::move(endpoint), {}};
+    }
+  }
+  return {std::nullopt, binary && runs.size() == 1 ? kReasonBinary : kReasonTruncated};
+}
+
+ParseOutcome parse_report(string_view bytes) {
+  return parse_newest(bytes, true, 0);
+}
+
+std::size_t count_runs(string_view bytes, std::size_t from, std::size_t to) {
+  std::size_t count = 0;
+  for (const RunStart& run : find_runs(bytes))
+    count += run.at >= from && run.at < to ? 1 : 0;
+  return count;
 }
 
 }  // namespace cc::summary

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "summary/compare.h"
@@ -16,6 +17,7 @@
 #include "summary/endpoint_status.h"
 #include "summary/html_output.h"
 #include "summary/json_output.h"
+#include "summary/ordered_work.h"
 #include "summary/report_parser.h"
 #include "summary/text_encoding.h"
 #include "summary/text_summary.h"
@@ -93,75 +95,142 @@ int compare_joined(std::string_view a, std::string_view b, std::string_view c, s
   }
 }
 
-// Endpoint names compared without case.
-int compare_stems(std::string_view a, std::string_view b) {
-  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-    const auto x = static_cast<unsigned char>(a[i] >= 'A' && a[i] <= 'Z' ? a[i] + 32 : a[i]);
-    const auto y = static_cast<unsigned char>(b[i] >= 'A' && b[i] <= 'Z' ? b[i] + 32 : b[i]);
-    if (x != y)
-      return x < y ? -1 : 1;
-  }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+// Why a file named *.txt, or a PATH, that is no regular file is not read;
+// empty for a regular file. Nothing that could block (a FIFO) is opened.
+std::string not_regular(const fs::directory_entry& entry) {
+  std::error_code ec;
+  const fs::file_status status = entry.status(ec);
+  if (fs::is_regular_file(status))
+    return {};
+  if (entry.is_symlink(ec) && !fs::exists(status))
+    return "link leads nowhere";
+  if (fs::is_fifo(status))
+    return "not a regular file (FIFO)";
+  if (fs::is_socket(status))
+    return "not a regular file (socket)";
+  if (fs::is_block_file(status) || fs::is_character_file(status))
+    return "not a regular file (device)";
+  return ec ? "cannot be read: " + ec.message() : "not a regular file";
 }
+
+// Deeper than this, a folder is taken for a loop that no link showed (a
+// junction on Windows) and reported, not followed.
+constexpr int kMaxFolderDepth = 64;
 
 class Walk {
  public:
-  Walk(FoundFiles& found, const FileTimes& times) : found_(found), times_(times) {}
+  explicit Walk(FoundFiles& found) : found_(found) {}
   // A PATH named: a folder walked, or a file.
   void named(const fs::path& path, bool folder);
 
  private:
-  void folder(const fs::path& dir);
-  void file(const fs::path& path) {
+  void folder(const fs::path& dir, std::string real, int depth);
+  bool enter(const fs::path& dir, const std::string& real, int depth);
+  // real: where the file really is (empty: under the folder being walked).
+  void file(const fs::path& path, const std::string& real = {}) {
     std::string text = path.u8string();
-    const auto relative_at = static_cast<std::uint32_t>(std::min(relative_at_, text.size()));
     const auto name = static_cast<std::uint32_t>(name_at(text));
     const auto stem = static_cast<std::uint32_t>(stem_size(std::string_view(text).substr(name)));
-    found_.files.push_back({std::move(text), root_, relative_at, name, stem, times_.seconds(path)});
+    std::uint32_t root = root_, relative_at = static_cast<std::uint32_t>(relative_at_);
+    if (!real.empty()) {  // a link, or a PATH: its own real path is the key
+      root = static_cast<std::uint32_t>(found_.roots.size());
+      found_.roots.push_back(real);
+      relative_at = static_cast<std::uint32_t>(text.size());
+    }
+    std::string key = fold_case(std::string_view(text).substr(name, stem));
+    found_.files.push_back(
+        {std::move(text), root, relative_at, name, stem, kTimeUnknown, std::move(key)});
+  }
+  // A *.txt in a folder: read, or named with why not.
+  void listed_file(const fs::directory_entry& entry, bool link) {
+    std::error_code ec;
+    std::string why = link || !entry.is_regular_file(ec) ? not_regular(entry) : "";
+    if (!why.empty())
+      not_read(entry.path(), std::move(why));
+    else
+      file(entry.path(), link ? real_key(entry.path()) : std::string());
+  }
+  void not_read(const fs::path& path, std::string reason) {
+    found_.unreadable.push_back({path.u8string(), std::move(reason)});
   }
 
   FoundFiles& found_;
-  const FileTimes& times_;
-  std::uint32_t root_ = 0;
+  std::uint32_t root_ = 0;  // the real path of the folder being walked
   std::size_t relative_at_ = 0;
+  std::vector<std::string> open_;  // real paths of the folders being walked
+  std::vector<std::string> walked_;
 };
 
 void Walk::named(const fs::path& path, bool is_folder) {
-  root_ = static_cast<std::uint32_t>(found_.roots.size());
-  found_.roots.push_back(real_key(path));
-  const std::string text = path.u8string();
-  const bool separator_last = !text.empty() && (text.back() == '/' || text.back() == '\\');
-  // Below a folder the path goes on from the separator after its name.
-  relative_at_ = is_folder ? text.size() - (separator_last ? 1 : 0) : text.size();
   if (is_folder)
-    folder(path);
+    folder(path, real_key(path), 0);
   else
-    file(path);
+    file(path, real_key(path));
+}
+
+// False for a folder already walked (named twice, or reached by a link) or
+// one that leads back into a folder being walked (a link loop: reported).
+bool Walk::enter(const fs::path& dir, const std::string& real, int depth) {
+  for (const std::string& open : open_) {
+    if (open == real) {
+      not_read(dir, "link loop: leads back to " + real);
+      return false;
+    }
+  }
+  if (depth > kMaxFolderDepth) {
+    not_read(dir, "folders nested deeper than " + std::to_string(kMaxFolderDepth) +
+                      " (a loop?): not followed");
+    return false;
+  }
+  if (std::find(walked_.begin(), walked_.end(), real) != walked_.end())
+    return false;  // its files are read under the path it was first found by
+  walked_.push_back(real);
+  return true;
 }
 
 // Every folder is opened and walked by hand: one that cannot be read, or
 // whose listing breaks off, is named with its reason instead of left out.
-void Walk::folder(const fs::path& dir) {
+// Links are followed once; files are known by their real path.
+void Walk::folder(const fs::path& dir, std::string real, int depth) {
+  if (!enter(dir, real, depth))
+    return;
+  open_.push_back(real);
+  const std::uint32_t outer_root = root_;
+  const std::size_t outer_relative_at = relative_at_;
+  // Below the folder a file's path goes on from the separator after its name.
+  const std::string text = dir.u8string();
+  const bool separator_last = !text.empty() && (text.back() == '/' || text.back() == '\\');
+  root_ = static_cast<std::uint32_t>(found_.roots.size());
+  found_.roots.push_back(real);
+  relative_at_ = text.size() - (separator_last ? 1 : 0);
   std::error_code ec;
   fs::directory_iterator it(dir, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const fs::directory_entry& entry = *it;
     std::error_code type_ec;
-    if (entry.is_directory(type_ec) && !entry.is_symlink(type_ec))
-      folder(entry.path());
-    else if (entry.is_regular_file(type_ec) && is_txt(entry.path()))
-      file(entry.path());
+    const bool link = entry.is_symlink(type_ec);
+    if (entry.is_directory(type_ec))
+      folder(entry.path(),
+             link ? real_key(entry.path()) : (fs::u8path(real) / entry.path().filename()).u8string(),
+             depth + 1);
+    else if (is_txt(entry.path()))
+      listed_file(entry, link);
   }
   if (ec)
-    found_.unreadable.push_back({dir.u8string(), "folder cannot be read: " + ec.message()});
+    not_read(dir, "folder cannot be read: " + ec.message());
+  open_.pop_back();
+  root_ = outer_root;
+  relative_at_ = outer_relative_at;
 }
 
 std::string_view relative_of(const ReportFile& file) {
   return std::string_view(file.path).substr(file.relative_at);
 }
 
-// The newest file of each endpoint first; one file named twice, once.
-void order_and_dedupe(FoundFiles& found) {
+// The newest file of each endpoint first; one file named twice, once. Only
+// an endpoint with several files needs their times to order them; the rest
+// are timed as they are read, on the reading threads.
+void order_and_dedupe(FoundFiles& found, const FileTimes& times) {
   std::vector<ReportFile>& files = found.files;
   const std::vector<std::string>& roots = found.roots;
   auto where = [&roots](const ReportFile& a, const ReportFile& b) {
@@ -174,27 +243,101 @@ void order_and_dedupe(FoundFiles& found) {
                   [&where](const ReportFile& a, const ReportFile& b) { return where(a, b) == 0; }),
       files.end());
   std::stable_sort(files.begin(), files.end(), [](const ReportFile& a, const ReportFile& b) {
-    const int order = compare_stems(stem_of(a), stem_of(b));
-    return order != 0 ? order < 0 : a.time > b.time;
+    return a.endpoint_key < b.endpoint_key;
   });
+  for (auto group = files.begin(); group != files.end();) {
+    const auto end = std::find_if(group, files.end(), [&](const ReportFile& file) {
+      return file.endpoint_key != group->endpoint_key;
+    });
+    if (end - group > 1) {
+      for (auto file = group; file != end; ++file)
+        file->time = times.seconds(fs::u8path(file->path));
+      std::stable_sort(group, end,
+                       [](const ReportFile& a, const ReportFile& b) { return a.time > b.time; });
+    }
+    group = end;
+  }
 }
 
+// One output, written under a temporary name beside its own and renamed
+// only when complete, so that a failed run never leaves half a JSON for the
+// next --compare. A device or pipe (/dev/stdout) is written as it is.
+struct OutputFile {
+  std::string name;
+  std::string temp;  // empty: written in place
+  std::ofstream stream;
+  bool is_open() const { return stream.is_open(); }
+};
+
 struct Outputs {
-  std::ofstream csv, json, html;
+  OutputFile csv, json, html;
   std::unique_ptr<JsonWriter> json_writer;
   HtmlPage page;
 };
 
-bool open_output(const std::string& name, std::ofstream& file, std::ostream& err) {
+std::string system_reason() {
+  return errno ? std::generic_category().message(errno) : std::string("cannot be opened");
+}
+
+bool open_output(const std::string& name, OutputFile& file, std::ostream& err) {
   if (name.empty())
     return true;
+  file.name = name;
+  const fs::path path = fs::u8path(name);
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  file.temp = fs::exists(status) && !fs::is_regular_file(status) ? "" : name + ".tmp";
   errno = 0;
-  file.open(fs::u8path(name), std::ios::binary | std::ios::trunc);
-  if (!file)
-    err << "Can't create " << name << ": "
-        << (errno ? std::generic_category().message(errno) : std::string("cannot be opened"))
+  file.stream.open(fs::u8path(file.temp.empty() ? name : file.temp),
+                   std::ios::binary | std::ios::trunc);
+  if (!file.stream)
+    err << "Can't create " << name << ": " << system_reason() << "\n";
+  return static_cast<bool>(file.stream);
+}
+
+// Closes the output and gives it its own name; false, with the output
+// named, when it was not written completely (nothing is left behind then).
+bool finish_output(OutputFile& file, std::ostream& err) {
+  if (!file.is_open())
+    return true;
+  errno = 0;
+  file.stream.close();
+  std::error_code ec;
+  if (file.stream.fail()) {
+    err << "Can't write " << file.name << ": "
+        << (errno ? std::generic_category().message(errno) : std::string("not written completely"))
         << "\n";
-  return static_cast<bool>(file);
+    if (!file.temp.empty())
+      fs::remove(fs::u8path(file.temp), ec);
+    return false;
+  }
+  if (file.temp.empty())
+    return true;
+  fs::rename(fs::u8path(file.temp), fs::u8path(file.name), ec);
+  if (ec) {
+    // Some platforms do not rename onto an existing file.
+    std::error_code removed;
+    if (fs::is_regular_file(fs::u8path(file.name), removed) &&
+        fs::remove(fs::u8path(file.name), removed))
+      fs::rename(fs::u8path(file.temp), fs::u8path(file.name), ec);
+  }
+  if (ec) {
+    err << "Can't write " << file.name << ": " << ec.message() << "\n";
+    fs::remove(fs::u8path(file.temp), ec);
+    return false;
+  }
+  return true;
+}
+
+// Abandons outputs already opened when another cannot be.
+void drop_outputs(Outputs& outputs) {
+  for (OutputFile* file : {&outputs.csv, &outputs.json, &outputs.html}) {
+    if (file->is_open() && !file->temp.empty()) {
+      file->stream.close();
+      std::error_code ec;
+      fs::remove(fs::u8path(file->temp), ec);
+    }
+  }
 }
 
 // Two outputs on one file would overwrite each other.
@@ -215,21 +358,85 @@ bool outputs_distinct(const SummaryOptions& options, std::ostream& err) {
 
 // Reads the files, the newest report of each endpoint counting and the
 // others counted as older reports of it, and feeds every output as it goes.
+// One file read, parsed and, for a report, assessed and written out as its
+// outputs will take it: the part of the work that needs no other file.
+struct Prepared {
+  std::int64_t time = 0;  // the file's modification time
+  ParseOutcome outcome;
+  bool waits = false;  // assessed once the whole fleet is read
+  std::vector<BlockerHit> blockers;
+  std::vector<std::string> cells;  // for the page
+  std::string csv_row, json;
+};
+
+// What the outputs asked for need of each endpoint.
+struct Needs {
+  bool cells, csv, json;
+};
+
+// Assesses the endpoint and writes it out as its outputs will take it.
+void render(Prepared& out, const Needs& needs, const FleetDevices* fleet) {
+  Endpoint& endpoint = *out.outcome.endpoint;
+  Assessment assessment = assess(endpoint, fleet);
+  endpoint.status = static_cast<int>(assessment.status);
+  endpoint.action = std::move(assessment.action);
+  out.blockers = blockers_of(endpoint, fleet);
+  if (needs.cells || needs.csv)
+    out.cells = endpoint_cells(endpoint);
+  if (needs.csv)
+    out.csv_row = csv_row(out.cells);
+  if (needs.json)
+    out.json = endpoint_json(endpoint);
+}
+
+// What the rest of the fleet shows changes only an AMD driver update: every
+// other endpoint is assessed here, on the worker thread.
+void prepare(const ReportFile& file,
+             const Needs& needs,
+             const FileTimes& times,
+             Prepared& out,
+             std::string& buffer) {
+  out.time = file.time != kTimeUnknown ? file.time : times.seconds(fs::u8path(file.path));
+  out.outcome = read_newest_report(file.path, buffer);
+  if (!out.outcome.endpoint)
+    return;
+  Endpoint& endpoint = *out.outcome.endpoint;
+  endpoint.endpoint = to_utf8(endpoint_name(file));
+  endpoint.file = to_utf8(file.path);
+  endpoint.report_time = iso8601_utc(out.time);
+  out.waits = waits_for_fleet(endpoint);
+  if (!out.waits)
+    render(out, needs, nullptr);
+}
+
+// Reads the files, the newest report of each endpoint counting and the
+// others counted as older reports of it, and feeds every output as it goes.
 class Run {
  public:
-  Run(Outputs& outputs, Comparison* comparison) : outputs_(outputs), comparison_(comparison) {}
+  Run(Outputs& outputs, Comparison* comparison, bool previous_column, FleetProfile profile)
+      : outputs_(outputs),
+        comparison_(comparison),
+        previous_column_(previous_column),
+        profile_(std::move(profile)) {}
   void read_all(const FoundFiles& found);
   const FleetTotals& totals() const { return totals_; }
+  const FleetProfile& profile() const { return profile_; }
+  void add_unreadable(Unreadable input) { totals_.add_unreadable(std::move(input)); }
 
  private:
   // True when the file held a report.
-  bool read(const ReportFile& file, bool newer_taken);
-  void take(Endpoint& endpoint, const ReportFile& file);
+  bool read(const ReportFile& file, Prepared& prepared, bool newer_taken);
+  void take(Prepared& prepared);
 
   Outputs& outputs_;
   Comparison* comparison_;
+  bool previous_column_;  // the CSV's previous_status (--compare given)
   FleetTotals totals_;
-  std::string buffer_;
+  FleetProfile profile_;
+  // An AMD driver update waits until the whole fleet has shown which models
+  // the support list refuses by device ID; those endpoints come last.
+  FleetDevices devices_;
+  std::vector<Prepared> waiting_;
 };
 
 void Run::read_all(const FoundFiles& found) {
@@ -237,24 +444,43 @@ void Run::read_all(const FoundFiles& found) {
     totals_.add_unreadable({to_utf8(file.file), file.reason});
   const ReportFile* group = nullptr;  // the newest file of the endpoint being read
   bool taken = false;
-  for (const ReportFile& file : found.files) {
-    if (!group || compare_stems(stem_of(*group), stem_of(file)) != 0) {
-      group = &file;
-      taken = false;
-    }
-    taken = read(file, taken) || taken;
+  // An endpoint none of whose files held a report was not read this time;
+  // it has not vanished.
+  auto close_group = [&] {
+    if (group && !taken && comparison_)
+      comparison_->not_read(to_utf8(endpoint_name(*group)));
+  };
+  const Needs needs{outputs_.html.is_open(), outputs_.csv.is_open(),
+                    static_cast<bool>(outputs_.json_writer)};
+  const std::vector<ReportFile>& files = found.files;
+  const FileTimes times;
+  ordered_work<Prepared, std::string>(
+      files.size(), std::thread::hardware_concurrency(),
+      [&](std::size_t i, Prepared& out, std::string& buffer) {
+        prepare(files[i], needs, times, out, buffer);
+      },
+      [&](std::size_t i, Prepared& prepared) {
+        const ReportFile& file = files[i];
+        if (!group || group->endpoint_key != file.endpoint_key) {
+          close_group();
+          group = &file;
+          taken = false;
+        }
+        taken = read(file, prepared, taken) || taken;
+      });
+  close_group();
+  for (Prepared& prepared : waiting_) {
+    render(prepared, needs, &devices_);
+    take(prepared);
   }
+  waiting_.clear();
 }
 
-bool Run::read(const ReportFile& file, bool newer_taken) {
-  const std::string shown = to_utf8(file.path);  // outputs are UTF-8 whatever the name was
-  if (!read_report_bytes(file.path, buffer_)) {
-    totals_.add_unreadable({shown, "cannot be opened"});
-    return false;
-  }
-  ParseOutcome outcome = parse_report(buffer_);
+bool Run::read(const ReportFile& file, Prepared& prepared, bool newer_taken) {
+  const ParseOutcome& outcome = prepared.outcome;
   if (!outcome.endpoint) {
-    totals_.add_unreadable({shown, outcome.reason});
+    // Outputs are UTF-8 whatever the name was.
+    totals_.add_unreadable({to_utf8(file.path), outcome.reason});
     return false;
   }
   for (int i = 0; i < outcome.endpoint->earlier_in_file; ++i)
@@ -263,52 +489,53 @@ bool Run::read(const ReportFile& file, bool newer_taken) {
     totals_.add_older_report();
     return true;
   }
-  take(*outcome.endpoint, file);
+  devices_.see(*outcome.endpoint);
+  if (prepared.waits)
+    waiting_.push_back(std::move(prepared));
+  else
+    take(prepared);
   return true;
 }
 
-void Run::take(Endpoint& endpoint, const ReportFile& file) {
-  endpoint.endpoint = to_utf8(endpoint_name(file));
-  endpoint.file = to_utf8(file.path);
-  endpoint.report_time = iso8601_utc(file.time);
-  Assessment assessment = assess(endpoint);
-  endpoint.status = static_cast<int>(assessment.status);
-  endpoint.action = std::move(assessment.action);
-  const std::vector<BlockerHit> blockers = blockers_of(endpoint);
-  totals_.add(endpoint, blockers);
-  if (comparison_)
-    comparison_->see(endpoint);
-  std::vector<std::string> cells;
-  if (outputs_.csv.is_open() || outputs_.html.is_open())
-    cells = endpoint_cells(endpoint);
-  if (outputs_.csv.is_open())
-    write_csv_row(outputs_.csv, cells);
-  if (outputs_.json_writer)
-    outputs_.json_writer->add(endpoint);
-  if (outputs_.html.is_open())
-    outputs_.page.add(endpoint, blockers, std::move(cells));
-}
-
-bool start_outputs(const SummaryOptions& options, Outputs& outputs, std::ostream& err) {
-  if (!outputs_distinct(options, err) || !open_output(options.csv, outputs.csv, err) ||
-      !open_output(options.json, outputs.json, err) ||
-      !open_output(options.html, outputs.html, err))
-    return false;
-  if (outputs.csv.is_open())
-    write_csv_header(outputs.csv);
-  if (outputs.json.is_open())
-    outputs.json_writer = std::make_unique<JsonWriter>(outputs.json);
-  return true;
-}
-
-bool close_outputs(Outputs& outputs) {
-  bool written = true;
-  for (std::ofstream* file : {&outputs.csv, &outputs.json, &outputs.html}) {
-    if (file->is_open()) {
-      file->close();
-      written = written && !file->fail();
-    }
+void Run::take(Prepared& prepared) {
+  const Endpoint& endpoint = *prepared.outcome.endpoint;
+  totals_.add(endpoint, prepared.blockers);
+  profile_.add(endpoint.endpoint, endpoint.os, prepared.time);
+  const std::string* previous = comparison_ ? comparison_->see(endpoint) : nullptr;
+  if (outputs_.csv.is_open()) {
+    std::ostream& csv = outputs_.csv.stream;
+    csv << prepared.csv_row;
+    if (previous_column_)
+      csv << ',' << csv_cell(previous ? *previous : std::string());
+    csv << "\r\n";
   }
+  if (outputs_.json_writer)
+    outputs_.json_writer->add_object(prepared.json);
+  if (outputs_.html.is_open())
+    outputs_.page.add(endpoint, prepared.blockers, std::move(prepared.cells));
+}
+
+// kAllRead when every output is open, else the exit status.
+int start_outputs(const SummaryOptions& options, Outputs& outputs, std::ostream& err) {
+  if (!outputs_distinct(options, err))
+    return kUsageError;
+  if (!open_output(options.csv, outputs.csv, err) ||
+      !open_output(options.json, outputs.json, err) ||
+      !open_output(options.html, outputs.html, err)) {
+    drop_outputs(outputs);
+    return kNotWritten;
+  }
+  if (outputs.csv.is_open())
+    write_csv_header(outputs.csv.stream, !options.compare.empty());
+  if (outputs.json.is_open())
+    outputs.json_writer = std::make_unique<JsonWriter>(outputs.json.stream);
+  return kAllRead;
+}
+
+bool close_outputs(Outputs& outputs, std::ostream& err) {
+  bool written = true;
+  for (OutputFile* file : {&outputs.csv, &outputs.json, &outputs.html})
+    written = finish_output(*file, err) && written;
   return written;
 }
 
@@ -347,14 +574,17 @@ std::string iso8601_utc(std::int64_t seconds) {
 FoundFiles find_report_files(const std::vector<std::string>& paths,
                              const std::vector<std::string>& skip) {
   FoundFiles found;
-  const FileTimes times;
-  Walk walk(found, times);
+  Walk walk(found);
   for (const std::string& name : paths) {
     const fs::path path = fs::u8path(name);
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
-    if (fs::exists(status))
+    if (fs::is_directory(status) || fs::is_regular_file(status))
       walk.named(path, fs::is_directory(status));
+    else if (fs::exists(status))
+      found.unreadable.push_back({name, not_regular(fs::directory_entry(path))});
+    else if (std::error_code link_ec; fs::is_symlink(fs::symlink_status(path, link_ec)))
+      found.unreadable.push_back({name, "link leads nowhere"});
     else if (ec && ec != std::errc::no_such_file_or_directory)
       found.unreadable.push_back({name, "cannot be read: " + ec.message()});
     else
@@ -372,40 +602,139 @@ FoundFiles find_report_files(const std::vector<std::string>& paths,
   };
   found.files.erase(std::remove_if(found.files.begin(), found.files.end(), is_output),
                     found.files.end());
-  order_and_dedupe(found);
+  order_and_dedupe(found, FileTimes());
   return found;
 }
 
-bool read_report_bytes(const std::string& path, std::string& buffer) {
-  std::ifstream in(fs::u8path(path), std::ios::binary | std::ios::ate);
-  if (!in)
-    return false;
-  const std::streamoff size = in.tellg();
-  in.seekg(0);
-  const std::size_t want =
-      size < 0 ? kMaxReportBytes + 1 : std::min<std::size_t>(size, kMaxReportBytes) + 1;
-  buffer.resize(want);
-  in.read(&buffer[0], static_cast<std::streamsize>(want));
+bool read_part(std::istream& in, std::uint64_t at, std::size_t size, std::string& buffer) {
+  buffer.resize(size);
+  in.clear();
+  in.seekg(static_cast<std::streamoff>(at));
+  in.read(&buffer[0], static_cast<std::streamsize>(size));
   buffer.resize(static_cast<std::size_t>(in.gcount()));
   return !in.bad();
 }
 
-int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& err) {
-  std::unique_ptr<Comparison> comparison;
-  if (!options.compare.empty()) {
-    comparison = std::make_unique<Comparison>();
-    std::string error;
-    if (!comparison->load(options.compare, error)) {
-      err << "Can't compare with " << options.compare << ": " << error << "\n";
-      return kUsageError;
-    }
+namespace {
+
+// A banner and its version line, and the bytes before it that tell a line
+// start: what a piece of a long file must share with the next.
+constexpr std::size_t kSeam = 128;
+
+// The runs that begin in the file's first `end` bytes, read a piece at a
+// time: only the banners are looked for.
+int runs_before(std::istream& in, std::uint64_t end, std::string& piece) {
+  int count = 0;
+  for (std::uint64_t at = 0; at < end; at += kTailBytes) {
+    const std::uint64_t from = at < 2 ? 0 : at - 2;
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(end - at, kTailBytes) + (at - from));
+    if (!read_part(in, from, want + kSeam, piece))
+      return count;
+    count += static_cast<int>(count_runs(piece, at - from, want));
   }
+  return count;
+}
+
+}  // namespace
+
+ParseOutcome read_newest_report(const std::string& path, std::string& buffer) {
+  std::ifstream in;
+  in.rdbuf()->pubsetbuf(nullptr, 0);  // unbuffered: read straight into ours
+  in.open(fs::u8path(path), std::ios::binary);
+  if (!in)
+    return {std::nullopt, kReasonCannotOpen};
+  // The usual report: one read into a buffer kept from file to file.
+  if (buffer.size() != kTailBytes + 1)
+    buffer.resize(kTailBytes + 1);
+  in.read(&buffer[0], static_cast<std::streamsize>(buffer.size()));
+  if (in.bad())
+    return {std::nullopt, kReasonCannotRead};
+  const auto got = static_cast<std::size_t>(in.gcount());
+  if (got <= kTailBytes)
+    return parse_report(std::string_view(buffer.data(), got));
+  in.clear();
+  in.seekg(0, std::ios::end);
+  const std::streamoff end = in.tellg();
+  if (end < 0)
+    return {std::nullopt, kReasonCannotRead};
+  const auto size = static_cast<std::uint64_t>(end);
+  // A long file that holds no report from its first line on is none; its
+  // head says what it is. A UTF-16 big-endian one is read whole (rare).
+  if (!read_part(in, 0, 64, buffer))
+    return {std::nullopt, kReasonCannotRead};
+  if (buffer.compare(0, 2, "\xFE\xFF") == 0) {
+    if (!read_part(in, 0, static_cast<std::size_t>(size), buffer))
+      return {std::nullopt, kReasonCannotRead};
+    return parse_report(buffer);
+  }
+  ParseOutcome head = parse_report(buffer);
+  if (head.reason != kReasonTruncated)
+    return head;
+  // A long file (a daily task appending with ">>"): its newest complete
+  // report is near its end. Read back from there, more at a time, until
+  // one shows; the runs before it are counted, not parsed.
+  for (std::uint64_t window = kTailBytes;; window *= 2) {
+    const std::uint64_t from = window >= size ? 0 : size - window;
+    if (!read_part(in, from, static_cast<std::size_t>(size - from), buffer))
+      return {std::nullopt, kReasonCannotRead};
+    if (from == 0)
+      return parse_report(buffer);
+    const std::vector<RunStart> runs = find_runs(buffer);
+    if (runs.empty())
+      continue;
+    const std::size_t first = runs[0].at;
+    ParseOutcome outcome = parse_newest(std::string_view(buffer).substr(first), false, 0);
+    if (!outcome.endpoint)
+      continue;
+    std::string piece;
+    outcome.endpoint->earlier_in_file += runs_before(in, from + first, piece);
+    return outcome;
+  }
+}
+
+namespace {
+
+// The earlier summary, or nothing with its reason among the inputs not read:
+// the rest of the run goes on without the comparison.
+std::unique_ptr<Comparison> load_comparison(const std::string& file, Unreadable& failure) {
+  if (file.empty())
+    return nullptr;
+  auto comparison = std::make_unique<Comparison>();
+  std::string error;
+  if (comparison->load(file, error))
+    return comparison;
+  failure = {file, "previous summary not compared: " + error};
+  return nullptr;
+}
+
+// The worst of what happened, as one exit status.
+int exit_status(bool written, const FleetTotals& totals) {
+  if (!written)
+    return kNotWritten;
+  if (totals.endpoints() == 0)
+    return kNothingFound;
+  return totals.unreadable().empty() ? kAllRead : kSomeNotRead;
+}
+
+}  // namespace
+
+int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& err) {
   Outputs outputs;
-  if (!start_outputs(options, outputs, err))
-    return kUsageError;
+  if (const int status = start_outputs(options, outputs, err))
+    return status;
+  Unreadable compare_failure;
+  std::unique_ptr<Comparison> comparison = load_comparison(options.compare, compare_failure);
   const FoundFiles found =
       find_report_files(options.paths, {options.csv, options.json, options.html});
-  Run run(outputs, comparison.get());
+  const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+  outputs.page.set_csv(options.csv);
+  Run run(outputs, comparison.get(), !options.compare.empty(),
+          FleetProfile(now, options.stale_days, kHtmlTableLimit));
+  if (!compare_failure.file.empty())
+    run.add_unreadable(std::move(compare_failure));
   run.read_all(found);
   const FleetTotals& totals = run.totals();
   if (comparison)
@@ -413,15 +742,20 @@ int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& 
   if (outputs.json_writer)
     outputs.json_writer->finish(totals, comparison.get());
   if (outputs.html.is_open())
-    outputs.page.write(outputs.html, totals, comparison.get());
+    outputs.page.write(outputs.html.stream, totals, comparison.get(), &run.profile());
 
-  write_text_summary(out, totals, comparison.get());
+  write_text_summary(out, totals, comparison.get(), &run.profile());
   for (const Unreadable& file : totals.unreadable())
     err << "not read: " << file.file << ": " << file.reason << "\n";
-  const bool written = close_outputs(outputs);
-  if (!written)
-    err << "An output file could not be written completely\n";
-  return !written || !totals.unreadable().empty() ? kSomeNotRead : kAllRead;
+  if (totals.endpoints() == 0)
+    err << "No report found in the paths given\n";
+  // Read all the same: a newer checker writes the lines this one knows.
+  for (const auto& [version, count] : totals.checker_versions())
+    if (newer_checker(version))
+      err << "note: " << count << " report" << (count == 1 ? "" : "s") << " of checker version "
+          << version << ", newer than " << kKnownCheckerVersion
+          << ": read with what this summary knows of its lines\n";
+  return exit_status(close_outputs(outputs, err), totals);
 }
 
 }  // namespace cc::summary

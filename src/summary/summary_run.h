@@ -2,12 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <filesystem>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "summary/fleet.h"
+#include "summary/fleet_profile.h"
+#include "summary/report_parser.h"
 
 namespace cc::summary {
 
@@ -17,12 +21,19 @@ struct SummaryOptions {
   std::string json;
   std::string html;
   std::string compare;  // a JSON this program wrote earlier; empty means none
+  int stale_days = kDefaultStaleDays;  // a newest report older than this is stale
 };
 
-// Exit statuses.
+// Exit statuses, the worst that happened: every input read and every output
+// written; some inputs not read (listed on standard error); a usage error or
+// no report at all; an output not written (named on standard error).
 inline constexpr int kAllRead = 0;
 inline constexpr int kSomeNotRead = 1;
-inline constexpr int kUsageError = 2;  // also: an output file cannot be created
+inline constexpr int kUsageError = 2;
+inline constexpr int kNothingFound = 2;
+inline constexpr int kNotWritten = 3;
+
+inline constexpr std::int64_t kTimeUnknown = std::numeric_limits<std::int64_t>::min();
 
 // One file to read, kept small: a fleet has many of them. Where it really
 // is, so that a file named twice is read once: the real path of the PATH it
@@ -33,7 +44,9 @@ struct ReportFile {
   std::uint32_t relative_at = 0;  // where the part below that PATH starts
   std::uint32_t name_at = 0;      // where the file name starts
   std::uint32_t stem_size = 0;    // its length without the extension
-  std::int64_t time = 0;          // modification time, seconds since 1970 (UTC)
+  std::int64_t time = 0;          // modification time, seconds since 1970 (UTC),
+                                  // or kTimeUnknown until it is needed
+  std::string endpoint_key;       // the name without extension, case folded
 };
 
 // The endpoint a file speaks for: its name without extension. Computer names
@@ -52,9 +65,18 @@ struct FoundFiles {
 FoundFiles find_report_files(const std::vector<std::string>& paths,
                              const std::vector<std::string>& skip = {});
 
-// The file's bytes, up to one past the report limit so that a larger file
-// shows as such; the buffer is sized from the file, not from the limit.
-bool read_report_bytes(const std::string& path, std::string& buffer);
+// The file's newest complete report, or why there is none. A file up to
+// kTailBytes is read whole in one read (the buffer is kept at that size
+// from file to file); a longer one
+// from its end, a growing part at a time, until a complete report shows,
+// and the runs before it are counted by their banners only: no file is
+// refused for its size alone.
+ParseOutcome read_newest_report(const std::string& path, std::string& buffer);
+// `size` bytes of the file from `at` (fewer at its end); false on a read error.
+bool read_part(std::istream& in, std::uint64_t at, std::size_t size, std::string& buffer);
+
+inline constexpr char kReasonCannotOpen[] = "cannot be opened";
+inline constexpr char kReasonCannotRead[] = "cannot be read";
 
 // Seconds since 1970 as "2026-12-08T20:20:40Z".
 std::string iso8601_utc(std::int64_t seconds);

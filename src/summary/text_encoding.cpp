@@ -25,7 +25,52 @@ void append_code_point(std::string& out, std::uint32_t c) {
   }
 }
 
+// The lower-case letter of a capital beyond ASCII in the scripts computer
+// names use (fold_case folds ASCII itself).
+std::uint32_t lower(std::uint32_t c) {
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+      (c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F))
+    return c + 0x20;
+  if (c >= 0x400 && c <= 0x40F)
+    return c + 0x50;
+  if (c == 0x178)
+    return 0xFF;
+  // Latin Extended-A pairs: capital even, small odd, except in the runs
+  // 0139..0148 and 0179..017E, where the capital is odd.
+  const bool odd_capitals = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+  if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x138 && c != 0x149 && c != 0x17F &&
+      (c % 2 == 1) == odd_capitals)
+    return c + 1;
+  return c;
+}
+
 }  // namespace
+
+std::string fold_case(std::string_view text) {
+  const std::string utf8 = to_utf8(text);
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x80) {
+      out += static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+      ++i;
+      continue;
+    }
+    const int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : 1;
+    if (more == 3) {  // outside the scripts folded: as it is
+      out.append(utf8, i, 4);
+      i += 4;
+      continue;
+    }
+    std::uint32_t c = b & (more == 2 ? 0x0F : 0x1F);
+    for (int k = 1; k <= more; ++k)
+      c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    append_code_point(out, lower(c));
+    i += more + 1;
+  }
+  return out;
+}
 
 bool is_valid_utf8(std::string_view text) {
   std::size_t i = 0;

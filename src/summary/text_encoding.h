@@ -17,4 +17,10 @@ std::string windows1252_to_utf8(std::string_view text);
 // The text unchanged when it is valid UTF-8, else read as Windows-1252.
 std::string to_utf8(std::string_view text);
 
+// The text (either encoding) as UTF-8 in lower case, for comparing names
+// as Windows compares computer names: "MÜLLER-PC" written in a code page
+// and in UTF-8 is one name. Folds ASCII, Latin-1, Latin Extended-A, Greek
+// and Cyrillic capitals.
+std::string fold_case(std::string_view text);
+
 }  // namespace cc::summary

@@ -295,6 +295,8 @@ DriverVersion near_threshold(std::mt19937& random) {
     c = std::max(0, c + static_cast<std::int32_t>(random() % 5) - 2);
   if (random() % 3 == 0)
     v[3] = static_cast<std::int32_t>(random() % 20000);
+  else if (random() % 4 == 0)
+    v[3] = kLastBuild - static_cast<std::int32_t>(random() % 3);  // a series' last builds
   return v;
 }
 
@@ -326,26 +328,36 @@ std::vector<DriverVersion> between(const DriverVersion& low,
   }
   std::vector<DriverVersion> inside;
   for (const DriverVersion& v : points)
-    if (numerically_less(low, v) && numerically_less(v, high))
+    if (numerically_less(low, v) && numerically_less(v, high) && v[3] <= kLastBuild)
       inside.push_back(v);
   return inside;
 }
 
+bool in_exception(const DriverAdvice& advice, const DriverVersion& v) {
+  for (const auto& [first, end] : advice.exceptions)
+    if (!numerically_less(v, first) && (end.empty() || numerically_less(v, end)))
+      return true;
+  return false;
+}
+
 // Over many generated refusals by driver version: the version named is above
-// the installed one and the policy itself accepts it, and every version
-// between the two stays refused. A refusal no driver lifts names none.
+// the installed one and the policy itself accepts it; every existing version
+// between the two stays refused; and from the named one up to a high bound
+// every existing version is accepted except the exceptions named, which are
+// refused. A refusal no driver lifts names none.
 TEST(DriverUpdateTest, NamesTheLowestVersionThePolicyAccepts) {
   std::mt19937 random(20261208);
   const std::pair<Os, WindowsCase> cases[] = {{Os::kWindows7, WindowsCase::kWindows7},
                                               {Os::kWindows8, WindowsCase::kWindows8OrGreater},
                                               {Os::kWindows10, WindowsCase::kOther}};
   const char* devices[] = {"9851", "67DF", "9852", "99A0", "674A", "1912"};
-  int named = 0, none = 0;
+  const char* vendors[] = {"8086", "1002", "8087", "1022"};
+  int named = 0, none = 0, closed = 0, excepted = 0;
   for (int i = 0; i < 4000; ++i) {
     const auto& [os_kind, windows] = cases[random() % 3];
     testing::FakeOs os;
     set_os(os, os_kind);
-    VideoCardInfo card{"", random() % 2 ? "8086" : "1002", devices[random() % 6], "", ""};
+    VideoCardInfo card{"", vendors[random() % 4], devices[random() % 6], "", ""};
     const DriverVersion installed = near_threshold(random);
     card.driverVersion = text_of(installed);
     const CheckResult verdict = check_video_card_support(card, os);
@@ -354,26 +366,45 @@ TEST(DriverUpdateTest, NamesTheLowestVersionThePolicyAccepts) {
     ASSERT_EQ(windows_case_of(verdict.second) == WindowsCase::kWindows7,
               windows == WindowsCase::kWindows7)
         << verdict.second;
-    const auto update =
-        lowest_accepted_driver_above(card.vendorId, card.deviceId, card.driverVersion, windows);
-    const DriverVersion high = update ? parse_driver_version(*update) : DriverVersion{99999, 0};
+    const DriverAdvice advice =
+        driver_advice(card.vendorId, card.deviceId, card.driverVersion, windows);
+    const DriverVersion high = advice.lowest ? *advice.lowest : DriverVersion{99999, 0};
     SCOPED_TRACE(card.vendorId + "/" + card.deviceId + " " + card.driverVersion + " -> " +
-                 (update ? *update : "none") + ", " + verdict.second);
-    if (update) {
-      ++named;
-      EXPECT_TRUE(numerically_less(installed, high));
-      card.driverVersion = *update;
-      EXPECT_TRUE(check_video_card_support(card, os).first);
-    } else {
-      ++none;
-    }
-    for (const DriverVersion& v : between(installed, high, random)) {
+                 advice.versions_text() + " [" + advice.closed_series + "], " + verdict.second);
+    auto accepted = [&](const DriverVersion& v) {
       card.driverVersion = text_of(v);
-      EXPECT_FALSE(check_video_card_support(card, os).first) << card.driverVersion;
+      return check_video_card_support(card, os).first;
+    };
+    for (const DriverVersion& v : between(installed, high, random))
+      EXPECT_FALSE(accepted(v)) << text_of(v);
+    if (!advice.lowest) {
+      ++none;
+      continue;
+    }
+    ++named;
+    closed += advice.closed_series.empty() ? 0 : 1;
+    excepted += advice.exceptions.empty() ? 0 : 1;
+    EXPECT_TRUE(numerically_less(installed, high));
+    EXPECT_LE(high[3], kLastBuild);
+    std::vector<DriverVersion> above = {high};
+    for (int k = 0; k < 60; ++k)
+      above.push_back(near_threshold(random));
+    for (int k = 0; k < 20; ++k)
+      above.push_back({high[0] + static_cast<std::int32_t>(random() % 40),
+                       static_cast<std::int32_t>(random() % 400),
+                       static_cast<std::int32_t>(random() % 200),
+                       static_cast<std::int32_t>(random() % (kLastBuild + 1))});
+    for (const auto& [first, end] : advice.exceptions)
+      above.insert(above.end(), {first, end});
+    for (const DriverVersion& v : above) {
+      if (!v.empty() && !numerically_less(v, high) && v[3] <= kLastBuild)
+        EXPECT_EQ(accepted(v), !in_exception(advice, v)) << text_of(v);
     }
   }
   EXPECT_GT(named, 500);
-  EXPECT_GT(none, 50);  // AMD devices off the list: no driver helps
+  EXPECT_GT(none, 50);   // AMD devices off the list: no driver helps
+  EXPECT_GT(closed, 3);  // 9.17.10 from 2849 on
+  EXPECT_GT(excepted, 200);
 }
 
 TEST(DriverUpdateTest, KnownAnswers) {
@@ -384,7 +415,7 @@ TEST(DriverUpdateTest, KnownAnswers) {
     WindowsCase windows;
     std::optional<std::string> update;
   } cases[] = {
-      {"8086", "", "9.17.10.4229", WindowsCase::kOther, "9.17.10.10000"},
+      {"8086", "", "9.17.10.4229", WindowsCase::kOther, "9.17.11.0"},
       {"8086", "", "20.19.15.4308", WindowsCase::kOther, "20.19.15.4309"},
       {"8086", "", "10.18.10.4000", WindowsCase::kWindows7, "10.18.10.4227"},
       {"8086", "", "8.15.10.2700", WindowsCase::kWindows7, "8.15.10.2753"},
@@ -398,6 +429,29 @@ TEST(DriverUpdateTest, KnownAnswers) {
   for (const auto& c : cases)
     EXPECT_EQ(lowest_accepted_driver_above(c.vendor, c.device, c.installed, c.windows), c.update)
         << c.vendor << " " << c.installed;
+  const struct {
+    const char* vendor;
+    const char* installed;
+    WindowsCase windows;
+    const char* text;
+    const char* closed_series;
+  } advice[] = {
+      {"8086", "10.18.10.3500", WindowsCase::kWindows7,
+       "10.18.10.4227 or later, except 10.18.14.4264 and 20.19.15.4308", ""},
+      {"8086", "8.15.10.2700", WindowsCase::kOther,
+       "8.15.10.2753 or later, except 9.17.10.2849 to 9.17.10.9999, 9.18.10.3222 and "
+       "20.19.15.4308",
+       ""},
+      {"8086", "9.17.10.4229", WindowsCase::kOther,
+       "9.17.11.0 or later, except 9.18.10.3222 and 20.19.15.4308", "9.17.10"},
+      {"1002", "13.250.0.0", WindowsCase::kWindows8OrGreater,
+       "13.301.0.0 or later, except 15.200.0.0 to 16.100.*", ""},
+  };
+  for (const auto& c : advice) {
+    const DriverAdvice a = driver_advice(c.vendor, "", c.installed, c.windows);
+    EXPECT_EQ(a.versions_text(), c.text) << c.installed;
+    EXPECT_EQ(a.closed_series, c.closed_series) << c.installed;
+  }
   EXPECT_EQ(windows_case_of(AMD + ONW8 + NODRV), WindowsCase::kWindows8OrGreater);
   EXPECT_EQ(windows_case_of(INTEL + NODRV + ONW7 + NODRV), WindowsCase::kWindows7);
   EXPECT_EQ(windows_case_of(INTEL + NODRV), WindowsCase::kOther);

@@ -8,7 +8,8 @@ WORK holds fleet.json and summary.txt (the summary's outputs), dom.html
 that the charts show the summary's numbers, that the headline and the
 status chart equal a recount of the JSON, that each blocker's <details>
 holds the endpoints it holds back, that the page loads nothing, and that
-markup in a report stays text.
+markup in a report stays text. With compare.json and compare-dom.html (a
+second run with --compare), that each moved endpoint unfolds by name.
 """
 import collections
 import html.parser
@@ -33,8 +34,13 @@ class Page(html.parser.HTMLParser):
         self.csp = None
         self.headline = None
         self.in_headline = False
-        self.blocker_rows = []  # [reason, [held back names], summary text]
+        # Table id -> rows of [first cell, [names in its <details>], summary text],
+        # for the blockers and the actions.
+        self.rows = {"blockers": [], "actions": []}
+        self.move_rows = []  # [from, to, [names in its <details>]]
+        self.table = None
         self.cell = None
+        self.column = 0
 
     def handle_starttag(self, tag, attrs):
         attrs = dict(attrs)
@@ -52,17 +58,27 @@ class Page(html.parser.HTMLParser):
             self.chart = attrs.get("id")
         if tag == "p" and attrs.get("id") == "headline":
             self.in_headline, self.headline = True, ""
-        if tag == "table" and attrs.get("id") == "blockers":
-            self.blockers_table = True
-        if getattr(self, "blockers_table", False):
+        if tag == "table":
+            self.table = attrs.get("id")
+        if self.table == "moves":
             if tag == "tr":
-                self.blocker_rows.append(["", [], ""])
+                self.move_rows.append(["", "", []])
+                self.column = 0
+            elif tag == "td":
+                self.column += 1
+                self.cell = self.column
+            elif tag == "li" and self.column == 3 and "class" not in attrs:
+                self.move_rows[-1][2].append("")
+        if self.table in self.rows:
+            rows = self.rows[self.table]
+            if tag == "tr":
+                rows.append(["", [], ""])
                 self.column = 0
             elif tag == "td":
                 self.column += 1
                 self.cell = self.column
             elif tag == "li" and self.column == 2:
-                self.blocker_rows[-1][1].append("")
+                rows[-1][1].append("")
             elif tag == "summary":
                 self.cell = "summary"
         if tag == "g" and self.chart and "data-count" in attrs:
@@ -74,7 +90,7 @@ class Page(html.parser.HTMLParser):
         if tag == "p":
             self.in_headline = False
         if tag == "table":
-            self.blockers_table = False
+            self.table = None
         if tag in ("td", "summary"):
             self.cell = self.column if tag == "summary" else None
 
@@ -82,8 +98,14 @@ class Page(html.parser.HTMLParser):
         self.text.append(data)
         if self.in_headline:
             self.headline += data
-        if getattr(self, "blockers_table", False) and self.blocker_rows:
-            row = self.blocker_rows[-1]
+        if self.table == "moves" and self.move_rows:
+            row = self.move_rows[-1]
+            if self.cell in (1, 2):
+                row[self.cell - 1] += data
+            elif self.cell == 3 and row[2]:
+                row[2][-1] += data
+        if self.table in self.rows and self.rows[self.table]:
+            row = self.rows[self.table][-1]
             if self.cell == 1:
                 row[0] += data
             elif self.cell == "summary":
@@ -128,21 +150,52 @@ def expected_headline(endpoints):
                                                counts[STATUSES[3]], counts[STATUSES[4]]))
 
 
+GPU_UNKNOWN = ("re-run the checker", "install the graphics vendor's display driver",
+               "run the ARM64 build")
+
+
 def held_back(endpoints, reason):
-    """Endpoints the JSON says a refusal reason, or the missing encoder, holds back."""
+    """Endpoints the JSON says a refusal reason, or the missing encoder, holds back:
+    those that do not encode in hardware, and the GPU of those that encode
+    through a camera only, unless the GPU's own story is unknown."""
     names = set()
     for e in endpoints:
-        if e["status"] not in STATUSES[2:4]:
+        gpu = e["action"].split("for the GPU: ", 1)[-1]
+        camera_only = e["status"] == STATUSES[1] and not gpu.startswith(GPU_UNKNOWN)
+        if e["status"] not in STATUSES[2:4] and not camera_only:
             continue
-        if any(x["reason"] == reason for x in e["encoders"]) or \
+        # An AMD model that the fleet shows refused by device ID counts as that
+        # refusal, not as the refusal by driver version its report gives.
+        by_fleet = "showed it refused by device ID (" in e["action"] and \
+            "update the driver of AMD" not in e["action"]
+        reasons = [x["reason"] for x in e["encoders"]
+                   if not (by_fleet and x["reason"].startswith("AMD") and "driver version" in x["reason"])]
+        if reason in reasons or "refused by device ID (%s)" % reason in e["action"] or \
                 (reason == "No hardware H.264 encoder" and e["no_encoders"]):
             names.add(e["endpoint"])
     return names
 
 
+def check_actions(page, endpoints):
+    """Each action's folded list holds exactly the endpoints the JSON gives it."""
+    failures = []
+    rows = [r for r in page.rows["actions"] if r[0]]
+    recount = collections.defaultdict(set)
+    for e in endpoints:
+        if e["action"]:
+            recount[e["action"]].add(e["endpoint"])
+    if sorted(r[0] for r in rows) != sorted(recount):
+        failures.append("actions %d on the page, %d in the JSON" % (len(rows), len(recount)))
+    for action, names, summary in rows:
+        if int(summary.split()[0]) != len(names) or set(names) != recount[action]:
+            failures.append("%s: %s listed, the JSON says %s" % (action, sorted(names)[:5],
+                                                                sorted(recount[action])[:5]))
+    return failures
+
+
 def check_blockers(page, endpoints):
     failures = []
-    rows = [r for r in page.blocker_rows if r[0]]
+    rows = [r for r in page.rows["blockers"] if r[0]]
     if not rows:
         failures.append("no blockers table")
     for reason, names, summary in rows:
@@ -153,6 +206,25 @@ def check_blockers(page, endpoints):
         if recount and set(names) != recount:
             failures.append("%s holds back %s, the JSON says %s" % (reason, sorted(names)[:5],
                                                                     sorted(recount)[:5]))
+    return failures
+
+
+def check_moves(work):
+    """The page of a second summary run with --compare: each from -> to row
+    unfolds to the endpoints the JSON says moved so."""
+    compare = json.load(open(os.path.join(work, "compare.json"), encoding="utf-8"))["compare"]
+    page = Page()
+    page.feed(open(os.path.join(work, "compare-dom.html"), encoding="utf-8").read())
+    moved = collections.defaultdict(set)
+    for move in compare["moved"]:
+        moved[(move["from"] or "(no status)", move["to"])].add(move["endpoint"])
+    shown = {(f, t): set(names) for f, t, names in page.move_rows if f}
+    failures = page.problems
+    if not moved:
+        failures.append("the second fleet moved no endpoint")
+    if shown != moved:
+        failures.append("moves on the page %s, the JSON says %s" % (
+            sorted((k, len(v)) for k, v in shown.items()), sorted((k, len(v)) for k, v in moved.items())))
     return failures
 
 
@@ -188,9 +260,11 @@ def main(work):
     recount = collections.Counter(e["status"] for e in fleet["endpoints"])
     if page.charts["chart-status"] != [(s, recount[s]) for s in STATUSES]:
         failures.append("status chart %s, the JSON says %s" % (page.charts["chart-status"], recount))
-    if page.tags["details"] != page.tags["summary"] or page.tags["details"] < len(page.blocker_rows) - 1:
-        failures.append("blockers without their <details>")
+    if page.tags["details"] != page.tags["summary"] or \
+            page.tags["details"] < len(page.rows["blockers"]) + len(page.rows["actions"]) - 2:
+        failures.append("blockers or actions without their <details>")
     failures += check_blockers(page, fleet["endpoints"])
+    failures += check_actions(page, fleet["endpoints"])
 
     # Nothing from outside: no element or attribute that fetches, a strict policy,
     # and no request for the image hidden in a device name.
@@ -209,6 +283,9 @@ def main(work):
     shot = open(os.path.join(work, "screenshot.png"), "rb").read()
     if not shot.startswith(b"\x89PNG") or len(shot) < 20000:
         failures.append("screenshot missing or blank (%d bytes)" % len(shot))
+
+    if os.path.exists(os.path.join(work, "compare-dom.html")):
+        failures += check_moves(work)
 
     for failure in failures:
         print("FAIL:", failure)

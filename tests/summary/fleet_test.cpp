@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "report/report_texts.h"
 #include "summary/report_parser.h"
 
@@ -140,6 +142,8 @@ TEST(FleetTest, DriverVersionsSortAsNumbers) {
   EXPECT_TRUE(VersionOrder()("1", "01") != VersionOrder()("01", "1"));  // distinct stay distinct
 }
 
+const char kIntelAdapter[] = "\tName=Intel(R) HD Graphics 4600\n\tDriver=10.18.10.4000\n";
+
 // A report around the encoding section and cameras given.
 std::string report(const char* encoding_verdict,
                    const std::string& encoding_lines,
@@ -181,7 +185,25 @@ struct StatusCase {
   Status status;
   std::string action;
   std::vector<std::string> blockers;
+  std::string fleet_report = {};  // another endpoint of the fleet, seen first
 };
+
+// The report with a line after its banner, where COM's stalls stand.
+std::string after_banner(std::string report, const std::string& line) {
+  return report.insert(report.find('\n') + 2, line);
+}
+
+const std::string kIntelUpdate =
+    "update the driver of Intel(R) HD Graphics 4600 from 10.18.10.4000 to 10.18.10.4227 or later, "
+    "except 10.18.14.4264 and 20.19.15.4308";
+const char kIntelWin7[] = "Intel graphics card on Windows 7 not supported by driver version";
+const std::string kAmd7660 = "\tName=AMD Radeon HD 7660D\n\tDriver=";
+std::string amd_refused(const char* by) {
+  return std::string(
+             "\tAMDh264Encoder - Not supported\n\t\t*** Info: AMD graphics card on Windows "
+             "7 not supported by ") +
+         by + "\n";
+}
 
 // The status, the action and the blockers come from the report's own lines:
 // a check that failed is no finding about the hardware.
@@ -189,11 +211,11 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
   const std::string unknown = "re-run the checker; first Error line: ";
   const StatusCase cases[] = {
       {"on-board", report("\t Onboard hardware", kSupported), Status::kHardwareGpu, "", {}},
-      {"camera only",
-       report("\t Camera ( UVC 1.1 )", kIntelRefused, "", kUvc11Camera),
+      {"camera only: the GPU's fix stays",
+       report("\t Camera ( UVC 1.1 )", kIntelRefused, kIntelAdapter, kUvc11Camera),
        Status::kHardwareCamera,
-       "",
-       {}},
+       "encodes through its camera; for the GPU: " + kIntelUpdate,
+       {kIntelWin7}},
       {"camera and GPU",
        report("\t Camera ( UVC 1.1 )", kSupported, "", kUvc11Camera),
        Status::kHardwareGpu,
@@ -204,8 +226,7 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
               "\tName=NVIDIA GeForce GTX 1060\n\tDriver=23.21.13.8813\n"
               "\tName=Intel(R) HD Graphics 4600\n\tDriver=10.18.10.4000\n"),
        Status::kDriverUpdate,
-       "update the driver of Intel(R) HD Graphics 4600 from 10.18.10.4000 to 10.18.10.4227 or "
-       "later",
+       kIntelUpdate,
        {"Intel graphics card on Windows 7 not supported by driver version",
         "NVIDIA graphics card not supported by VID"}},
       {"AMD driver on Windows 8",
@@ -215,10 +236,11 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
               "\tName=AMD Radeon RX 580\n\tDriver=15.200.1062.1004\n"),
        Status::kDriverUpdate,
        "update the driver of AMD Radeon RX 580 from 15.200.1062.1004 to 16.101.0.0 or later (AMD "
-       "also checks the device: its ID must be on the list)",
+       "also checks the device ID: on Windows 8 and later the devices on its exclusion list are "
+       "refused)",
        {"AMD graphics card on Windows 8 or greater not supported by driver version"}},
       {"vendor refused",
-       report(kFootnote, kNvidiaRefused),
+       report(kFootnote, kNvidiaRefused + kNvidiaRefused),  // named once
        Status::kCannot,
        "the vendor is not on the support list (NVIDIA graphics card not supported by VID): no "
        "driver fixes it",
@@ -242,19 +264,93 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
        Status::kUnknown,
        unknown + "Failed to check encoder input media type (error = x)!",
        {kBlockerEncoderSetup}},
-      {"stalled after a refusal",
+      {"stalled after a refusal: the update stands",
        report(kFootnote, kIntelRefused +
                              "\t\t*** Error: check_codec_capabilities did not answer within 30 "
                              "seconds!\n"),
+       Status::kDriverUpdate,
+       kIntelUpdate,
+       {kIntelWin7}},
+      {"second encoder not set up after a refusal",
+       report(kFootnote,
+              kIntelRefused + "\t\t*** Error: Failed to activate encoder (error = x)!\n"),
+       Status::kDriverUpdate,
+       kIntelUpdate,
+       {kIntelWin7}},
+      {"camera probe failed",
+       report(kFootnote, kIntelRefused, kIntelAdapter,
+              "\t\t*** Error: KsProperty is empty!\n\tCam - Does not have built-in H.264 "
+              "encoding\n\t\tUVC 1.5 acceleration is not supported\n\t\tUVC 1.1 acceleration is "
+              "not supported\n"),
+       Status::kDriverUpdate,
+       kIntelUpdate,
+       {kIntelWin7}},
+      {"COM's end stalled after every section",
+       after_banner(report(kFootnote, kIntelRefused),
+                    "\t\t*** Error: CoUninitialize did not answer within 30 seconds!\n"),
+       Status::kDriverUpdate,
+       kIntelUpdate + "; look into the stall: CoUninitialize did not answer within 30 seconds!",
+       {kIntelWin7}},
+      {"Intel series closed",
+       report(kFootnote,
+              "\tIntel MFT - Not supported\n\t\t*** Info: Intel graphics card not supported by "
+              "driver version\n",
+              "\tName=Intel(R) HD Graphics 4600\n\tDriver=9.17.10.4229\n",
+              "\tThere are no video "
+              "capture devices\n",
+              "Windows 10 Pro"),
+       Status::kDriverUpdate,
+       "update the driver of Intel(R) HD Graphics 4600 from 9.17.10.4229: no driver of the 9.17.10 "
+       "series is accepted; install 9.17.11.0 or later, except 9.18.10.3222 and 20.19.15.4308, if "
+       "the vendor offers one for this adapter",
+       {"Intel graphics card not supported by driver version"}},
+      {"AMD on Windows 7, the fleet shows nothing",
+       report(kFootnote, amd_refused("driver version"), kAmd7660 + "13.301.1005.0\n"),
+       Status::kDriverUpdate,
+       "update the driver of AMD Radeon HD 7660D from 13.301.1005.0 to 16.200.0.0 or later (AMD "
+       "also checks the device ID: on Windows 7 only the devices on its list are accepted)",
+       {"AMD graphics card on Windows 7 not supported by driver version"}},
+      {"AMD on Windows 7, the fleet shows the model refused by device",
+       report(kFootnote, amd_refused("driver version"), kAmd7660 + "13.301.1005.0\n"),
+       Status::kCannot,
+       "the device is not on the support list: 1 endpoint with AMD Radeon HD 7660D showed it "
+       "refused by device ID (AMD graphics card on Windows 7 not supported by PID): no driver "
+       "fixes it",
+       {"AMD graphics card on Windows 7 not supported by PID"},
+       // The device refused is the one whose driver passed.
+       report(kFootnote, amd_refused("PID"),
+              kAmd7660 + "22.19.162.4\n\tName=AMD Radeon RX 580\n\tDriver=13.250.0.0\n")},
+      {"Microsoft Basic Display Adapter",
+       report("\t Software", "\tThere are no hardware H.264 encoders\n",
+              "\tName=Microsoft Basic Display Adapter\n\tDriver=10.0.19041.1\n"),
        Status::kUnknown,
-       unknown + "check_codec_capabilities did not answer within 30 seconds!",
-       {kBlockerCheckFailed}},
+       kInstallVendorDriver,
+       {kBlockerNoVendorDriver}},
+      {"refused adapter without a driver version",
+       report(kFootnote, kIntelRefused, "\tName=Intel(R) HD Graphics 4600\n\tDriver=\n"),
+       Status::kUnknown,
+       kInstallVendorDriver,
+       {kBlockerNoVendorDriver}},
+      {"encoding check cut at the deadline",
+       report("\t Software",
+              "\t\t*** Error: check_hardware_encoder_capability was still running at the deadline "
+              "of 60 seconds!\n"),
+       Status::kUnknown,
+       unknown + "check_hardware_encoder_capability was still running at the deadline of 60 "
+                 "seconds!",
+       {kBlockerCutAtDeadline}},
+      {"camera check never began",
+       report("\t Software", "\tThere are no hardware H.264 encoders\n", kIntelAdapter,
+              "\t\t*** Error: check_uvc11_camera_capability did not begin: an earlier check did "
+              "not answer!\n"),
+       Status::kUnknown,
+       unknown + "check_uvc11_camera_capability did not begin: an earlier check did not answer!",
+       {kBlockerNeverBegan}},
       {"feature probe failed after a refusal",
        report(kFootnote, kIntelRefused + "\t\t*** Error: check_codec_capabilities catch undefined "
                                          "exception! LastError: 5\n"),
        Status::kDriverUpdate,
-       "update the driver of Intel(R) HD Graphics 4600 from 10.18.10.4000 to 10.18.10.4227 or "
-       "later",
+       kIntelUpdate,
        {"Intel graphics card on Windows 7 not supported by driver version"}},
       {"camera check crashed",
        report("\t Software", "\tThere are no hardware H.264 encoders\n", "",
@@ -280,14 +376,18 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
        {kBlockerEmulated}},
   };
   for (const StatusCase& c : cases) {
+    FleetDevices fleet;
+    if (!c.fleet_report.empty())
+      fleet.see(*parse_report(c.fleet_report).endpoint);
     const ParseOutcome parsed = parse_report(c.report);
     ASSERT_TRUE(parsed.endpoint) << c.name << ": " << parsed.reason;
     EXPECT_EQ(parsed.endpoint->unrecognised, std::vector<std::string>{}) << c.name;
-    const Assessment assessment = assess(*parsed.endpoint);
+    const Assessment assessment = assess(*parsed.endpoint, &fleet);
     EXPECT_EQ(status_name(assessment.status), std::string(status_name(c.status))) << c.name;
     EXPECT_EQ(assessment.action, c.action) << c.name;
     std::vector<std::string> reasons;
-    for (const BlockerHit& hit : blockers_of(*parsed.endpoint))
+    for (const BlockerHit& hit :
+         blockers_of(*parsed.endpoint, c.fleet_report.empty() ? nullptr : &fleet))
       reasons.push_back(hit.reason);
     EXPECT_EQ(reasons, c.blockers) << c.name;
   }
@@ -296,7 +396,9 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
 // The Info line an emulated build writes, made from its format, with each
 // machine name it takes.
 TEST(FleetTest, EmulatedBuildIsReadFromItsFormat) {
-  for (const char* build : {"x64", "x86"}) {
+  // A build's name is short; a longer or empty one is no such line.
+  for (const char* build : {"x64", "x86", "12345678", "123456789", ""}) {
+    const bool named = std::strlen(build) > 0 && std::strlen(build) <= 8;
     char line[256];
     std::snprintf(line, sizeof(line), texts::kEmulatedOnArm64Format, build);
     const ParseOutcome parsed =
@@ -304,7 +406,7 @@ TEST(FleetTest, EmulatedBuildIsReadFromItsFormat) {
                                                "\n"
                                                "\tThere are no hardware H.264 encoders\n"));
     ASSERT_TRUE(parsed.endpoint);
-    EXPECT_EQ(parsed.endpoint->emulated_build, build);
+    EXPECT_EQ(parsed.endpoint->emulated_build, named ? build : "") << build;
     EXPECT_EQ(parsed.endpoint->infos, std::vector<std::string>{std::string("*** Info: ") + line});
   }
   const ParseOutcome plain = parse_report(report(

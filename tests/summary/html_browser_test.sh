@@ -28,5 +28,12 @@ page="file://$work/fleet.html"
 "${browser[@]}" --screenshot="$work/screenshot.png" --log-net-log="$work/net.json" "$page" \
   > "$work/chromium.log" 2>&1
 "${browser[@]}" --dump-dom "$page" > "$work/dom.html" 2>> "$work/chromium.log"
+# The same endpoints a rollout later (other machines under the same names):
+# the page of a run with --compare unfolds each move by name.
+"$generate" 400 "$work/reports2" --seed 8
+"$summary" --json "$work/compare.json" --html "$work/compare.html" --compare "$work/fleet.json" \
+  "$work/reports2" > "$work/compare.txt" 2>> "$work/stderr.txt" || [ $? -eq 1 ]
+"${browser[@]}" --dump-dom "file://$work/compare.html" > "$work/compare-dom.html" \
+  2>> "$work/chromium.log"
 python3 "$here/check_html_page.py" "$work"
 echo "screenshot: $work/screenshot.png"

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "summary/json_output.h"
 
@@ -160,8 +161,17 @@ TEST(ReportParserTest, AnsiNamesBecomeUtf8) {
   ASSERT_TRUE(wide.endpoint) << wide.reason;
   EXPECT_EQ(wide.endpoint->adapters[0].name, "Caf\xC3\xA9 \xE2\x82\xAC GPU");
   EXPECT_EQ(wide.endpoint->os, "Windows 10 Pro f\xC3\xBCr Workstations");
-  EXPECT_EQ(utf16_to_utf8(std::string("\x3D\xD8\x00\xDE\x00\xD8x\x00", 8)),
-            "\xF0\x9F\x98\x80\xEF\xBF\xBDx");  // a pair, then half of one
+  // Each bound of a surrogate pair: a pair, then half of one; the first and
+  // last pair; a low surrogate with no high one before it.
+  const std::pair<std::string, std::string> units[] = {
+      {std::string("\x3D\xD8\x00\xDE\x00\xD8x\x00", 8), "\xF0\x9F\x98\x80\xEF\xBF\xBDx"},
+      {std::string("\x00\xD8\x00\xDC", 4), "\xF0\x90\x80\x80"},
+      {std::string("\xFF\xDB\xFF\xDF", 4), "\xF4\x8F\xBF\xBF"},
+      {std::string("\x00\xDC\x00\xDC", 4), "\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {std::string("\xFF\xD7\x00\xE0", 4), "\xED\x9F\xBF\xEE\x80\x80"},
+  };
+  for (const auto& [wide, utf8] : units)
+    EXPECT_EQ(utf16_to_utf8(wide), utf8) << ::testing::PrintToString(wide);
   EXPECT_EQ(utf16_to_utf8(std::string("A\0B", 3)), "A");  // an odd last byte is dropped
 }
 
@@ -172,6 +182,10 @@ TEST(ReportParserTest, AppendedRunsTheLastCompleteOneCounts) {
   std::string second = kFullReport;
   second.replace(second.find("Windows 7 Professional"), 22, "Windows 10 Pro");
   const std::string prompt = "Press any key to continue . . . \n";
+  // A pause that did not end its line: the next run's banner follows it.
+  const std::string open_prompt = "Press any key to continue . . . ";
+  const std::string german = "Dr\xC3\xBC" "cken Sie eine beliebige Taste . . . ";
+  const std::string wide_second = utf16(crlf(second)).substr(2);  // PowerShell 5.1's ">>"
   const struct {
     const char* name;
     std::string bytes;
@@ -184,6 +198,19 @@ TEST(ReportParserTest, AppendedRunsTheLastCompleteOneCounts) {
       {"an empty line after the prompt", first + prompt + "\n" + second, "Windows 10 Pro", 1},
       {"three runs, CRLF", crlf(first + prompt + first + prompt + second), "Windows 10 Pro", 2},
       {"last one cut short", first + second.substr(0, second.find("GPU details")),
+       "Windows 7 Professional", 0},
+      {"banner on the prompt's line", crlf(first) + open_prompt + crlf(second), "Windows 10 Pro",
+       1},
+      {"localized prompt", first + german + "\n" + first + german + second, "Windows 10 Pro", 2},
+      {"UTF-16 run after UTF-8", crlf(first) + prompt + wide_second, "Windows 10 Pro", 1},
+      {"UTF-16 run at an odd offset", crlf(first) + open_prompt + " " + wide_second,
+       "Windows 10 Pro", 1},
+      {"UTF-8 run after UTF-16", utf16(first) + second, "Windows 10 Pro", 1},
+      {"UTF-16 run cut short", first + wide_second.substr(0, 200), "Windows 7 Professional", 0},
+      {"a banner at a line start, any version", first + "Capability Checker v2.5 beta" +
+                                                    second.substr(second.find('\n')),
+       "Windows 10 Pro", 1},
+      {"followed by 1 MiB of blanks", first + std::string(kTailBytes, ' '),
        "Windows 7 Professional", 0},
   };
   for (const auto& c : cases) {
@@ -214,8 +241,22 @@ TEST(ReportParserTest, LineBreaksInsideAnErrorMessageStayInIt) {
                           "*** Error: Failed to enumerate hardware encoders, error = The service "
                           "is not started.",
                           "*** Error: step catch com error: a b. Description: . LastError: 0"}));
-  EXPECT_EQ(e.first_check_error, e.errors[0]);
+  EXPECT_EQ(e.encoding_error, e.errors[0]);
   EXPECT_EQ(e.unrecognised, std::vector<std::string>{});
+}
+
+// A camera's flags are its own lines' only: none is set before they come.
+TEST(ReportParserTest, CameraFlagsComeFromTheirLines) {
+  const std::string heading = "Camera Built-in H.264 Encoding Details:\n";
+  for (const char* line : {"\tCam - Has built-in H.264 encoding\n",
+                           "\tCam - Does not have built-in H.264 encoding\n"}) {
+    const ParseOutcome parsed = parse_report("Capability Checker v1\n" + heading + line +
+                                             "Endpoint OS\n\t Windows 10\n");
+    ASSERT_TRUE(parsed.endpoint && parsed.endpoint->cameras.size() == 1) << line;
+    const Camera& camera = parsed.endpoint->cameras[0];
+    EXPECT_EQ(camera.h264, std::string(line).find("Has") != std::string::npos) << line;
+    EXPECT_FALSE(camera.uvc15 || camera.uvc11 || camera.c920_note) << line;
+  }
 }
 
 struct OwnerCase {
@@ -277,7 +318,6 @@ TEST(ReportParserTest, NonReportsAreRejectedWithTheirReason) {
       {"banner not first", "\n" + full, kReasonNoBanner},
       {"cut before Endpoint OS", full.substr(0, full.find("Endpoint OS")), kReasonTruncated},
       {"cut after Endpoint OS", full.substr(0, full.find("\t Windows 7")), kReasonTruncated},
-      {"larger than 1 MiB", full + std::string(kMaxReportBytes, ' '), kReasonTooLarge},
   };
   for (const Rejection& c : cases) {
     const ParseOutcome parsed = parse_report(c.bytes);

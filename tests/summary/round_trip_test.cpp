@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "summary/endpoint_status.h"
+#include "summary/fleet.h"
 #include "summary/report_parser.h"
 #include "support/hang_sweep.h"
 #include "support/report_round_trip.h"
@@ -62,13 +63,19 @@ TEST(RoundTripTest, ScriptedMachinesStatuses) {
     std::string action;
   } cases[] = {
       {"baseline", {}, nullptr, S_OK, Status::kHardwareGpu, ""},
-      {"cameras only", {0, 0, 2}, nullptr, S_OK, Status::kHardwareCamera, ""},
+      {"cameras only",
+       {0, 0, 2},
+       nullptr,
+       S_OK,
+       Status::kHardwareCamera,
+       "encodes through its camera; for the GPU: no hardware H.264 encoder: no driver fixes it"},
       {"no encoder",
        {1, 0, 0},
        nullptr,
        S_OK,
        Status::kCannot,
        "no hardware H.264 encoder: no driver fixes it"},
+      {"no vendor driver", {1, 0, 0}, u"", S_OK, Status::kUnknown, summary::kInstallVendorDriver},
       {"NVIDIA only",
        {2, 2, 0},
        u"20.19.15.4308",
@@ -108,7 +115,7 @@ TEST(RoundTripTest, BaselineItems) {
   const summary::ParseOutcome parsed = summary::parse_report(machine.driver.out);
   ASSERT_TRUE(parsed.endpoint) << parsed.reason;
   const summary::Endpoint& e = *parsed.endpoint;
-  EXPECT_EQ(e.checker_version, "2.4.0.1233");
+  EXPECT_EQ(e.checker_version, summary::kKnownCheckerVersion);
   EXPECT_EQ(e.os, "Windows 10 Pro");
   EXPECT_EQ(e.encoding, "\t Camera ( UVC 1.5 )");
   EXPECT_EQ(e.decoding, "\t Onboard hardware");

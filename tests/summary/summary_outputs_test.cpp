@@ -1,6 +1,7 @@
 // CapabilitySummary end to end on a folder: exit status, text summary,
 // CSV, JSON and HTML, with a hostile name and a file that is no report.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
 
@@ -14,7 +15,10 @@
 #endif
 
 #include "summary/csv_output.h"
+#include "summary/endpoint_status.h"
 #include "summary/html_output.h"
+#include "summary/json_output.h"
+#include "summary/ordered_work.h"
 #include "summary/report_parser.h"
 #include "summary/summary_run.h"
 #include "summary/text_encoding.h"
@@ -60,6 +64,7 @@ TEST(CsvRowTest, CellsInHeaderOrder) {
   e.status = static_cast<int>(Status::kDriverUpdate);
   e.action = "update the driver of X from 9.18 to 9.19 or later";
   e.report_time = "2026-12-08T20:20:40Z";
+  e.checker_version = "2.4.0.1233";
   std::ostringstream row;
   write_csv_row(row, e);
   EXPECT_EQ(row.str(),
@@ -68,7 +73,7 @@ TEST(CsvRowTest, CellsInHeaderOrder) {
             "Intel MFT (not supported: Intel graphics card not supported by driver version),"
             "\"Cam, HD (UVC 1.1)\",2,would encode after a driver update,"
             "update the driver of X from 9.18 to 9.19 or later,2026-12-08T20:20:40Z,"
-            "Supports output resolutions: 320x180 | *** Info: a\r\n");
+            "Supports output resolutions: 320x180 | *** Info: a,2.4.0.1233\r\n");
 }
 
 std::string read(const fs::path& path) {
@@ -125,6 +130,8 @@ TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
   write(reports / "site1" / "PC-01.txt", machine_report({2, 2, 2}));
   write(reports / "site2" / "pc-01.TXT", machine_report({1, 1, 0}));
   write(reports / "PC-02.txt", machine_report({1, 0, 0}));
+  std::string newer = machine_report({1, 0, 0});
+  write(reports / "PC-03.txt", newer.replace(newer.find("2.4.0.1233"), 10, "2.5.0.7"));
   set_time(reports / "site1" / "PC-01.txt", 1796750000);
   set_time(reports / "site2" / "pc-01.TXT", 1796761240);  // the newer run of PC-01 counts
   write(reports / "notes.txt", "minutes of the meeting\n");
@@ -134,7 +141,7 @@ TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
 
   const nlohmann::json json = nlohmann::json::parse(read(dir_ / "out.json"));
   EXPECT_EQ(json["schema"], 1);
-  ASSERT_EQ(json["endpoints"].size(), 2u);
+  ASSERT_EQ(json["endpoints"].size(), 3u);
   EXPECT_EQ(json["endpoints"][0]["endpoint"], "pc-01");  // one endpoint, whatever the case
   EXPECT_EQ(json["endpoints"][0]["report_time"], "2026-12-08T20:20:40Z");
   EXPECT_EQ(json["endpoints"][0]["encoding"]["verdict"], "Onboard hardware");
@@ -143,6 +150,9 @@ TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
   EXPECT_EQ(json["endpoints"][1]["encoding"]["verdict"], "Software");
   EXPECT_EQ(json["endpoints"][1]["status"], "cannot encode in hardware");
   EXPECT_EQ(json["endpoints"][1]["action"], "no hardware H.264 encoder: no driver fixes it");
+  EXPECT_EQ(json["endpoints"][2]["checker_version"], "2.5.0.7");  // read, not refused
+  EXPECT_EQ(json["endpoints"][2]["status"], "cannot encode in hardware");
+  EXPECT_EQ(json["checker_versions"], (nlohmann::json{{"2.4.0.1233", 2}, {"2.5.0.7", 1}}));
   EXPECT_EQ(json["older_reports"], 1);
   ASSERT_EQ(json["unreadable"].size(), 2u);
   EXPECT_EQ(json["unreadable"][0]["reason"], "not found");
@@ -150,17 +160,59 @@ TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
 
   const std::string csv = read(dir_ / "out.csv");
   EXPECT_EQ(csv.substr(0, csv.find("\r\n")), std::string(kUtf8Bom) + kCsvHeader);
-  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4);
+  EXPECT_NE(csv.find(",2.5.0.7\r\n"), std::string::npos) << csv;
 
   const std::string text = out_.str();
-  EXPECT_EQ(text.substr(0, text.find('\n')),
-            "1 of 2 endpoints (50%) encode H.264 in hardware; 0 more would after a driver "
-            "update; 1 cannot; 0 unknown");
-  EXPECT_NE(text.find("Endpoints read: 2\nOlder reports of them: 1\n"), std::string::npos) << text;
+  EXPECT_EQ(text.substr(0, text.find("Endpoints read")),
+            "1 of 3 endpoints (33.3%) encode H.264 in hardware; 0 more would after a driver "
+            "update; 2 cannot; 0 unknown\n\n"
+            "What to do first (endpoints):\n"
+            "         2  no hardware H.264 encoder: no driver fixes it\n\n");
+  EXPECT_NE(
+      text.find("Endpoints read: 3\nOlder reports of them: 1\nChecker versions (reports):\n"
+                "         2  2.4.0.1233\n         1  2.5.0.7 (newer than this summary knows)\n"),
+      std::string::npos)
+      << text;
   EXPECT_NE(text.find("       1  Onboard hardware\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("       1  No hardware H.264 encoder\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("       2  No hardware H.264 encoder\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Files not read: 2"), std::string::npos) << text;
   EXPECT_NE(err_.str().find("notes.txt: no banner\n"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("note: 1 report of checker version 2.5.0.7, newer than 2.4.0.1233"),
+            std::string::npos)
+      << err_.str();
+  const std::string html = read(dir_ / "out.html");
+  EXPECT_NE(html.find("<table id=\"actions\"><tr><th>Action</th><th>Endpoints</th></tr>\n<tr><td>"
+                      "no hardware H.264 encoder: no driver fixes it</td><td class=\"held-back\">"
+                      "<details><summary>2 endpoints</summary><ul class=\"held\"><li>PC-02</li>"
+                      "<li>PC-03</li></ul></details>"),
+            std::string::npos);
+  EXPECT_LT(html.find("id=\"actions\""), html.find("class=\"charts\""));
+}
+
+std::string amd_report(const char16_t* driver) {
+  testing::ScriptedMachine machine({0, 0, 0});
+  machine.os.version_minor = 1;  // Windows 7
+  testing::add_adapter(machine, {"AMD Radeon HD 7660D", "1002", "9901", driver});
+  testing::add_encoder(machine, {"AMDh264Encoder", "AMD"});
+  machine.run();
+  return machine.driver.out;
+}
+
+// Reports carry no device ID: a model that the fleet shows refused by device
+// ID is promised no driver update, whichever endpoint is read first.
+TEST_F(SummaryRunTest, ModelTheFleetShowsRefusedByDeviceGetsNoUpdate) {
+  write(dir_ / "r" / "A.txt", amd_report(u"13.301.1005.0"));
+  write(dir_ / "r" / "B.txt", amd_report(u"22.19.162.4"));
+  EXPECT_EQ(run({(dir_ / "r").string()}), kAllRead) << err_.str();
+  const nlohmann::json json = nlohmann::json::parse(read(dir_ / "out.json"));
+  ASSERT_EQ(json["endpoints"].size(), 2u);
+  EXPECT_EQ(json["endpoints"][1]["endpoint"], "A");  // it waited for the fleet
+  EXPECT_EQ(json["endpoints"][1]["status"], "cannot encode in hardware");
+  EXPECT_EQ(json["endpoints"][1]["action"],
+            "the device is not on the support list: 1 endpoint with AMD Radeon HD 7660D showed it "
+            "refused by device ID (AMD graphics card on Windows 7 not supported by PID): no driver "
+            "fixes it");
 }
 
 TEST_F(SummaryRunTest, HostileNamesStayText) {
@@ -225,11 +277,44 @@ TEST_F(SummaryRunTest, UnreadableFoldersAreNamed) {
   EXPECT_NE(out_.str().find("Files not read: 1"), std::string::npos) << out_.str();
 }
 
+// Links are followed once and files known by their real path; a loop, a
+// dangling link and a FIFO are each named with their reason, never opened.
+TEST_F(SummaryRunTest, LinksAndSpecialFilesAreNamed) {
+  const fs::path r = dir_ / "r";
+  write(r / "site1" / "PC-01.txt", machine_report({1, 1, 0}));
+  write(dir_ / "elsewhere" / "PC-05.txt", machine_report({1, 1, 0}));
+  fs::create_directory_symlink(r / "site1", r / "alias");         // read once
+  fs::create_directory_symlink(dir_ / "elsewhere", r / "linked");  // followed
+  fs::create_symlink(r / "site1" / "PC-01.txt", r / "same.txt");  // one real file
+  fs::create_directory_symlink(r, r / "site1" / "loop");
+  fs::create_symlink(r / "gone", r / "dangling.txt");
+  ASSERT_EQ(mkfifo((r / "pipe.txt").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((dir_ / "named.txt").c_str(), 0600), 0);
+  EXPECT_EQ(run({r.string(), (dir_ / "named.txt").string()}), kSomeNotRead);
+  EXPECT_NE(out_.str().find("Endpoints read: 2\nOlder reports of them: 0\n"), std::string::npos)
+      << out_.str();
+  // (the loop is met under site1 or alias, as the folder lists them)
+  const std::string named[] = {"/loop: link loop: leads back to " + r.string() + "\n",
+                               (r / "dangling.txt").string() + ": link leads nowhere\n",
+                               (r / "pipe.txt").string() + ": not a regular file (FIFO)\n",
+                               (dir_ / "named.txt").string() + ": not a regular file (FIFO)\n"};
+  const std::string err = err_.str();
+  for (const std::string& line : named)
+    EXPECT_NE(err.find(line), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 4) << err;
+}
+
 // File names that are not UTF-8 reach the outputs as UTF-8 (read as
 // Windows-1252), so that CSV, JSON and page stay valid.
+// One name in two encodings and two cases is one endpoint.
 TEST_F(SummaryRunTest, NamesThatAreNotUtf8BecomeUtf8) {
   write(dir_ / "r" / "Caf\xE9-PC.txt", machine_report({1, 1, 0}));
-  EXPECT_EQ(run({(dir_ / "r").string()}), kAllRead);
+  write(dir_ / "r" / "a" / "CAF\xC3\x89-pc.txt", machine_report({1, 1, 0}));
+  write(dir_ / "x" / ".txt", machine_report({1, 1, 0}));  // named: all of it is the name
+  EXPECT_EQ(run({(dir_ / "r").string(), (dir_ / "x" / ".txt").string()}), kAllRead);
+  EXPECT_NE(read(dir_ / "out.json").find("\"endpoint\":\".txt\""), std::string::npos);
+  EXPECT_NE(out_.str().find("Endpoints read: 2\nOlder reports of them: 1\n"), std::string::npos)
+      << out_.str();
   for (const char* output : {"out.csv", "out.json", "out.html"}) {
     const std::string text = read(dir_ / output);
     EXPECT_NE(text.find("Caf\xC3\xA9-PC"), std::string::npos) << output;
@@ -255,19 +340,36 @@ TEST_F(SummaryRunTest, EveryParsedLineReachesTheOutputs) {
   EXPECT_EQ(json["endpoints"][0]["status"], "encodes in hardware (GPU)");
 }
 
-// The buffer follows the file, not the 1 MiB limit; a larger file still
-// shows as one.
-TEST_F(SummaryRunTest, ReadingIsSizedFromTheFile) {
-  const std::string report = machine_report({1, 1, 0});
-  write(dir_ / "small.txt", report);
-  write(dir_ / "large.txt", std::string(kMaxReportBytes + 100, 'x'));
+// A short file is read whole; a long appended one (a daily task's
+// ">>", here also PowerShell's UTF-16) gives its newest complete report,
+// read from its end, and counts the runs before it by their banners.
+TEST_F(SummaryRunTest, FilesOfAnyLengthGiveTheirNewestReport) {
+  const std::string old_run = machine_report({1, 0, 0}) + "Press any key to continue . . . ";
+  const std::string new_run = machine_report({1, 1, 0});
+  std::string wide;  // the new run as Windows PowerShell 5.1's ">>" appends it
+  for (char c : new_run)
+    wide += std::string{c, '\0'};
+  const std::size_t runs = kTailBytes * 5 / 2 / old_run.size() + 1;
+  std::string appended;
+  for (std::size_t i = 0; i < runs; ++i)
+    appended += old_run;
+  write(dir_ / "small.txt", new_run);
+  write(dir_ / "long.txt", appended + new_run);
+  write(dir_ / "wide.txt", appended + wide + "garbage cut short\n");
+  write(dir_ / "junk.txt", std::string(kTailBytes + 100, 'x'));
   std::string buffer;
-  ASSERT_TRUE(read_report_bytes((dir_ / "small.txt").string(), buffer));
-  EXPECT_EQ(buffer, report);
-  EXPECT_LT(buffer.capacity(), 64u * 1024);
-  ASSERT_TRUE(read_report_bytes((dir_ / "large.txt").string(), buffer));
-  EXPECT_EQ(buffer.size(), kMaxReportBytes + 1);
-  EXPECT_FALSE(read_report_bytes((dir_ / "none.txt").string(), buffer));
+  ParseOutcome outcome = read_newest_report((dir_ / "small.txt").string(), buffer);
+  ASSERT_TRUE(outcome.endpoint) << outcome.reason;
+  EXPECT_EQ(outcome.endpoint->earlier_in_file, 0);
+  for (const char* name : {"long.txt", "wide.txt"}) {
+    outcome = read_newest_report((dir_ / name).string(), buffer);
+    ASSERT_TRUE(outcome.endpoint) << name << ": " << outcome.reason;
+    EXPECT_EQ(outcome.endpoint->earlier_in_file, static_cast<int>(runs)) << name;
+    EXPECT_FALSE(outcome.endpoint->encoders.empty()) << name;  // the newer run
+    EXPECT_LE(buffer.size(), kTailBytes + 128) << name;  // the end, not the whole
+  }
+  EXPECT_EQ(read_newest_report((dir_ / "junk.txt").string(), buffer).reason, kReasonNoBanner);
+  EXPECT_EQ(read_newest_report((dir_ / "none.txt").string(), buffer).reason, kReasonCannotOpen);
 }
 
 // A second summary says what changed since the first: one endpoint moved,
@@ -277,19 +379,21 @@ TEST_F(SummaryRunTest, CompareSaysWhatChanged) {
   write(r / "PC-A.txt", machine_report({1, 0, 0}));  // no encoder
   write(r / "PC-B.txt", machine_report({1, 1, 0}));
   write(r / "PC-C.txt", machine_report({1, 1, 0}));
-  ASSERT_EQ(run({r.string()}), kAllRead);
+  write(r / "notes.txt", "no report\n");  // unreadable: in the JSON, but no endpoint
+  ASSERT_EQ(run({r.string()}), kSomeNotRead);
   fs::rename(dir_ / "out.json", dir_ / "before.json");
   fs::remove(r / "PC-C.txt");
   fs::remove(r / "PC-A.txt");
   write(r / "pc-a.txt", machine_report({1, 1, 0}));
   write(r / "PC-D.txt", machine_report({1, 1, 0}));
+  write(r / "PC-B.txt", "cut short\n");  // not read this time, not vanished
   SummaryOptions options{{r.string()},
-                         "",
+                         (dir_ / "out.csv").string(),
                          (dir_ / "out.json").string(),
                          (dir_ / "out.html").string(),
                          (dir_ / "before.json").string()};
   std::ostringstream out, err;
-  ASSERT_EQ(run_summary(options, out, err), kAllRead) << err.str();
+  ASSERT_EQ(run_summary(options, out, err), kSomeNotRead) << err.str();
   const nlohmann::json compare = nlohmann::json::parse(read(dir_ / "out.json"))["compare"];
   EXPECT_EQ(compare["previous_endpoints"], 3);
   const nlohmann::json moved = {{{"endpoint", "pc-a"},
@@ -298,22 +402,72 @@ TEST_F(SummaryRunTest, CompareSaysWhatChanged) {
   EXPECT_EQ(compare["moved"], moved);
   EXPECT_EQ(compare["new"], nlohmann::json::parse(R"(["PC-D"])"));
   EXPECT_EQ(compare["vanished"], nlohmann::json::parse(R"(["PC-C"])"));
+  EXPECT_EQ(compare["not_read"], nlohmann::json::parse(R"(["PC-B"])"));
   const std::string text = out.str();
-  EXPECT_NE(text.find(" (3 endpoints): 1 moved, 1 new, 1 vanished\n"
+  const std::string written =
+      nlohmann::json::parse(read(dir_ / "before.json"))["written"].get<std::string>();
+  EXPECT_EQ(compare["previous_written"], written);
+  EXPECT_NE(text.find("Since " + written + " (" + (dir_ / "before.json").string() +
+                      ", 3 endpoints): 1 moved, 1 new, 1 vanished, 1 not read this time\n"
                       "         1  cannot encode in hardware -> encodes in hardware (GPU)\n"
-                      "New endpoints: 1: PC-D\nVanished endpoints: 1: PC-C\n"),
+                      "Moved endpoints: 1: pc-a (cannot encode in hardware -> encodes in "
+                      "hardware (GPU))\nNew endpoints: 1: PC-D\nVanished endpoints: 1: PC-C\n"
+                      "Not read this time: 1: PC-B\n"),
             std::string::npos)
       << text;
   const std::string html = read(dir_ / "out.html");
-  EXPECT_NE(html.find("1 moved, 1 new, 1 vanished"), std::string::npos);
+  EXPECT_NE(html.find("1 moved, 1 new, 1 vanished, 1 not read this time"), std::string::npos);
   EXPECT_NE(html.find("<li>PC-C</li>"), std::string::npos);
-  // Anything but an earlier summary's JSON is a usage error.
-  for (const fs::path& wrong : {r / "PC-B.txt", dir_ / "missing.json"}) {
-    options.compare = wrong.string();
+  EXPECT_NE(html.find("<li>pc-a</li>"), std::string::npos);  // the moved one, by name
+  const std::string csv = read(dir_ / "out.csv");
+  EXPECT_NE(csv.find(std::string(kCsvHeader) + ",previous_status\r\n"), std::string::npos);
+  EXPECT_NE(csv.find(",cannot encode in hardware\r\n"), std::string::npos) << csv;
+  // A previous JSON cut short, or anything else, is named with its reason;
+  // the outputs are still written and the status says an input was not read.
+  const std::string json = read(dir_ / "before.json");
+  write(dir_ / "cut.json", json.substr(0, json.size() / 2));
+  const struct {
+    fs::path file;
+    std::string reason;
+  } wrong[] = {{dir_ / "cut.json", "parse error at line "},
+               {r / "PC-D.txt", "parse error at line 1"},
+               {dir_ / "missing.json", "cannot be opened"}};
+  for (const auto& c : wrong) {
+    options.compare = c.file.string();
+    fs::remove(dir_ / "out.json");
     std::ostringstream out2, err2;
-    EXPECT_EQ(run_summary(options, out2, err2), kUsageError) << wrong;
-    EXPECT_NE(err2.str().find("Can't compare with "), std::string::npos) << err2.str();
+    EXPECT_EQ(run_summary(options, out2, err2), kSomeNotRead) << c.file;
+    EXPECT_NE(err2.str().find(c.file.string() + ": previous summary not compared: "),
+              std::string::npos)
+        << err2.str();
+    EXPECT_NE(err2.str().find(c.reason), std::string::npos) << err2.str();
+    EXPECT_TRUE(fs::exists(dir_ / "out.json"));
   }
+}
+
+// Files prepared on several threads reach the outputs in their own order.
+TEST(OrderedWorkTest, ResultsComeInOrder) {
+  for (const unsigned threads : {0u, 1u, 3u}) {
+    std::vector<std::size_t> seen;
+    ordered_work<std::size_t, int>(
+        kChunkItems * 9 + 5, threads,
+        [](std::size_t i, std::size_t& out, int&) { out = i * i; },
+        [&](std::size_t i, std::size_t& result) {
+          EXPECT_EQ(result, i * i);
+          seen.push_back(i);
+        });
+    ASSERT_EQ(seen.size(), kChunkItems * 9 + 5) << threads;
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << threads;
+  }
+}
+
+// Control characters in a report's text keep every hex digit in the JSON.
+TEST(JsonOutputTest, ControlCharactersAreEscaped) {
+  Endpoint e;
+  e.os = std::string("a\x01\x1F\x10\"\\\n\r\t\x7F", 10);
+  EXPECT_NE(endpoint_json(e).find(R"("a\u0001\u001f\u0010\"\\\n\r\t)" "\x7F\""),
+            std::string::npos)
+      << endpoint_json(e);
 }
 
 TEST(SummaryTimeTest, Iso8601Utc) {
@@ -324,17 +478,20 @@ TEST(SummaryTimeTest, Iso8601Utc) {
 }
 
 // An output that cannot be created stops the run before reading; one that
-// cannot be written to the end does not pass for a complete run.
+// cannot be written to the end is named; neither leaves a part behind.
 TEST_F(SummaryRunTest, OutputsThatFailAreReported) {
   write(dir_ / "r" / "a.txt", machine_report({1, 1, 1}));
+  fs::create_directories(dir_ / "folder.csv");
   const std::string missing = (dir_ / "no" / "such" / "dir.csv").string();
   const struct {
     std::string csv, html;
     int status;
     std::string message;
   } cases[] = {
-      {missing, "", kUsageError, "Can't create " + missing + ": No such file or directory\n"},
-      {"/dev/full", "", kSomeNotRead, "An output file could not be written completely\n"},
+      {missing, "", kNotWritten, "Can't create " + missing + ": No such file or directory\n"},
+      {(dir_ / "folder.csv").string(), "", kNotWritten, "Can't create "},
+      {"/dev/full", (dir_ / "page.html").string(), kNotWritten,
+       "Can't write /dev/full: No space left on device\n"},
       {(dir_ / "same").string(), (dir_ / "." / "same").string(), kUsageError,
        "The same file is named for two outputs: "}};
   for (const auto& c : cases) {
@@ -348,9 +505,23 @@ TEST_F(SummaryRunTest, OutputsThatFailAreReported) {
     EXPECT_EQ(run_summary(options, out, err), c.status) << c.csv;
     EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
   }
+  for (const auto& entry : fs::directory_iterator(dir_))
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 }
 
-// Chart labels past 72 bytes are cut before the character the limit falls in.
+// An empty or mistyped folder: nothing to summarise, and every output says so.
+TEST_F(SummaryRunTest, NoReportFoundIsNoSuccess) {
+  fs::create_directories(dir_ / "empty");
+  for (const fs::path& path : {dir_ / "empty", dir_ / "mistyped"}) {
+    out_.str("");
+    EXPECT_EQ(run({path.string()}), kNothingFound) << path;
+    EXPECT_EQ(out_.str().rfind("No report found: nothing to summarise.\n", 0), 0u) << out_.str();
+    const std::string html = read(dir_ / "out.html");
+    EXPECT_NE(html.find("id=\"nothing-found\""), std::string::npos);
+    EXPECT_EQ(html.find("Nothing: every endpoint"), std::string::npos);
+  }
+}
+
 TEST(HtmlPageTest, LongLabelsAreCutBetweenCharacters) {
   const std::string a70(70, 'a');
   const std::pair<std::string, std::string> cases[] = {
@@ -376,29 +547,42 @@ TEST(HtmlPageTest, LongLabelsAreCutBetweenCharacters) {
 // Up to the limit the page lists every endpoint; past it, none, and says
 // where they are.
 TEST(HtmlPageTest, EndpointTableGivesWayToTheCsvPastItsLimit) {
-  for (const int endpoints : {kHtmlTableLimit, kHtmlTableLimit + 1}) {
-    HtmlPage page;
-    FleetTotals totals;
-    Endpoint e;
-    e.encoding = e.decoding = "\t Software";
-    e.errors = {"*** Error: x"};
-    for (int i = 0; i < endpoints; ++i) {
-      page.add(e);
-      totals.add(e);
+  for (const int software : {kHtmlTableLimit - 1, kHtmlTableLimit}) {
+    for (const std::string csv : {"", "fleet.csv"}) {
+      HtmlPage page;
+      page.set_csv(csv);
+      FleetTotals totals;
+      Endpoint e;
+      e.encoding = e.decoding = "\t Software";
+      e.errors = {"*** Error: x"};
+      Endpoint gpu;  // one that needs nothing done
+      gpu.endpoint = "PC-GPU";
+      gpu.status = static_cast<int>(Status::kHardwareGpu);
+      for (int i = 0; i < software; ++i) {
+        page.add(e);
+        totals.add(e);
+      }
+      page.add(gpu);
+      totals.add(gpu);
+      std::ostringstream html;
+      page.write(html, totals);
+      const std::string text = html.str();
+      const bool all = software < kHtmlTableLimit;
+      EXPECT_EQ(text.find("<td>PC-GPU</td>") != std::string::npos, all) << software;
+      EXPECT_EQ(text.find("id=\"table-in-csv\"") != std::string::npos, !all) << software;
+      EXPECT_EQ(text.find(csv.empty() ? "run again with --csv FILE" : "the CSV fleet.csv") !=
+                    std::string::npos,
+                !all)
+          << software << csv;
+      std::size_t rows = 0;
+      for (std::size_t at = text.find("<tr><td>"); at != std::string::npos;
+           at = text.find("<tr><td>", at + 1))
+        ++rows;
+      // Endpoint rows (past the limit, those that need action), rows of
+      // endpoints with Error lines, each capped, the one blocker and the one
+      // action (re-run).
+      EXPECT_EQ(rows, 2u * software + (all ? 1 : 0) + 2) << software;
     }
-    std::ostringstream html;
-    page.write(html, totals);
-    const std::string text = html.str();
-    const bool listed = endpoints <= kHtmlTableLimit;
-    EXPECT_EQ(text.find("<table id=\"endpoints\">") != std::string::npos, listed) << endpoints;
-    EXPECT_EQ(text.find("id=\"table-in-csv\"") != std::string::npos, !listed) << endpoints;
-    std::size_t rows = 0;
-    for (std::size_t at = text.find("<tr><td>"); at != std::string::npos;
-         at = text.find("<tr><td>", at + 1))
-      ++rows;
-    // Endpoint rows and rows of endpoints with Error lines, each capped, and
-    // the one blocker (no encoder).
-    EXPECT_EQ(rows, (listed ? 2u * endpoints : std::size_t{kHtmlTableLimit}) + 1) << endpoints;
   }
 }
 

@@ -114,27 +114,33 @@ bool starts(const std::string& line, const std::string& prefix) {
   return line.compare(0, prefix.size(), prefix) == 0;
 }
 
-// Whether the Error line leaves the encoding verdict in doubt: any of COM's
-// start, the encoding check or the camera check, except an encoder's feature
-// probe that ran to its end (it runs after the encoder was judged).
+// Whether the Error line leaves the status open: one of the encoding check,
+// except an encoder's feature probe that ran to its end (it runs after the
+// encoder was judged); or one that stopped the camera check.
 bool casts_doubt(const std::string& line, const std::string& section) {
   const std::string error =
       std::string(texts::kMessagePrefix) + texts::kLevelError + texts::kLevelSeparator;
-  if (!starts(line, error) || section == texts::kDecodingHeading ||
-      section == texts::kGpuDetailsHeading)
+  if (!starts(line, error))
     return false;
   const std::string text = line.substr(error.size());
-  return !starts(text, texts::kFeatureProbeStep) ||
-         text.find(before_next(texts::kNoAnswerFormat)) != std::string::npos;
+  const bool stops = text.find(before_next(texts::kNoAnswerFormat)) != std::string::npos ||
+                     text.find(before_next(texts::kCutAtDeadlineFormat)) != std::string::npos ||
+                     text.find(before_next(texts::kNeverBeganFormat)) != std::string::npos;
+  if (section == texts::kCameraHeading)
+    return stops;
+  return section == texts::kEncodingHeading && (!starts(text, texts::kFeatureProbeStep) || stops);
 }
 
 // The status a report's raw lines call for: the verdict its flags wrote,
-// then whether a check that decides it failed, then what the encoding
-// section found. Read from the text, not from the parse.
+// then a driver refusal (a finding whatever failed besides), an adapter
+// without its vendor's driver, whether a check that decides the status
+// failed, then what the encoding section found. Read from the text, not
+// from the parse.
 summary::Status status_from_lines(const std::vector<std::string>& lines) {
   using summary::Status;
   std::string verdict, section;
   bool doubt = false, supported = false, no_encoders = false, driver_refusal = false;
+  bool no_vendor_driver = false, cameras_listed = false, emulated = false;
   const std::string info =
       std::string(texts::kMessagePrefix) + texts::kLevelInfo + texts::kLevelSeparator;
   for (const std::string& line : lines) {
@@ -152,17 +158,26 @@ summary::Status status_from_lines(const std::vector<std::string>& lines) {
     no_encoders = no_encoders || (encoding && line == texts::kNoEncoders);
     driver_refusal = driver_refusal || (encoding && starts(line, info) &&
                                         line.find(texts::kPolicyNotByDriver) != std::string::npos);
-    doubt = doubt || (encoding && starts(line, info) &&
-                      line.find(after_s(texts::kEmulatedOnArm64Format)) != std::string::npos);
+    emulated = emulated || (encoding && starts(line, info) &&
+                            line.find(after_s(texts::kEmulatedOnArm64Format)) != std::string::npos);
+    no_vendor_driver = no_vendor_driver || line == texts::kAdapterDriver ||
+                       line == std::string(texts::kAdapterName) + summary::kBasicDisplayAdapter;
+    cameras_listed =
+        cameras_listed || (section == texts::kCameraHeading &&
+                           (line == texts::kNoCameras || line.find(" - ") != std::string::npos));
   }
   if (verdict == texts::kVerdictOnboard)
     return Status::kHardwareGpu;
   if (verdict == texts::kVerdictCameraUvc15 || verdict == texts::kVerdictCameraUvc11)
     return supported ? Status::kHardwareGpu : Status::kHardwareCamera;
-  if (doubt || section.empty())
+  if (emulated || section.empty())
+    return Status::kUnknown;
+  if (driver_refusal && !no_vendor_driver)
+    return Status::kDriverUpdate;
+  if (no_vendor_driver || doubt || !cameras_listed)
     return Status::kUnknown;
   if (verdict == texts::kVerdictSoftwareDriver)
-    return driver_refusal ? Status::kDriverUpdate : Status::kCannot;
+    return Status::kCannot;
   return no_encoders ? Status::kCannot : Status::kUnknown;
 }
 
@@ -237,7 +252,7 @@ std::vector<std::string> lines_of(const Endpoint& e) {
     return ::testing::AssertionFailure()
            << "status \"" << summary::status_name(assessment.status) << "\" but the lines say \""
            << summary::status_name(status) << "\"";
-  if (summary::in_hardware(status) != assessment.action.empty())
+  if ((status == summary::Status::kHardwareGpu) != assessment.action.empty())
     return ::testing::AssertionFailure() << "action \"" << assessment.action << "\" for \""
                                          << summary::status_name(status) << "\"";
   return ::testing::AssertionSuccess();
