@@ -28,7 +28,7 @@ check "all three reports read" contains "$out" 'Endpoints read: 3\r'
 check "encoding verdicts counted" contains "$out" '       3  Software\r'
 check "unreadable file named with its reason" contains "$CC_WORK/summary.err" 'notes.txt: no banner'
 check "CSV header after a UTF-8 mark" contains "$CC_WORK/fleet.csv" \
-  '\xEF\xBB\xBFendpoint,os,encoding,decoding,adapters,drivers,encoders,cameras,errors,status,action,report_time,notes\r'
+  '\xEF\xBB\xBFendpoint,os,encoding,decoding,adapters,drivers,encoders,cameras,errors,status,action,report_time,notes,checker_version\r'
 check "CSV rows for both endpoints" test "$(grep -cE '^WS-000[12],' "$CC_WORK/fleet.csv")" = 2
 check "JSON holds every endpoint, names in UTF-8" python3 -c '
 import json, sys
