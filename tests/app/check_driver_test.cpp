@@ -236,29 +236,6 @@ TEST(CheckDriverTest, CameraFlagsAreOnlyRaisedByCamera) {
   EXPECT_NE(run.platform.out.find("H.264 Encoding: \t Camera ( UVC 1.1 )\n"), std::string::npos);
 }
 
-struct AnswerRow {
-  const char* name;
-  bool console;
-  std::optional<std::uint32_t> station_flags;  // nullopt: cannot be read
-  bool anyone;
-};
-
-class AnyoneToAnswerTest : public ::testing::TestWithParam<AnswerRow> {};
-
-TEST_P(AnyoneToAnswerTest, ConsoleOnAVisibleStationAnswers) {
-  EXPECT_EQ(anyone_to_answer(GetParam().console, GetParam().station_flags), GetParam().anyone);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, AnyoneToAnswerTest,
-    ::testing::Values(AnswerRow{"console_visible", true, kWindowStationVisible, true},
-                      AnswerRow{"console_visible_among_others", true, 0x3u, true},
-                      AnswerRow{"console_hidden_station", true, 0x0u, false},
-                      AnswerRow{"console_station_unknown", true, std::nullopt, true},
-                      AnswerRow{"no_console_visible", false, kWindowStationVisible, false},
-                      AnswerRow{"no_console_station_unknown", false, std::nullopt, false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 struct PauseRow {
   const char* name;
   bool console;
@@ -304,8 +281,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PauseRow{"console_plain", true, kWindowStationVisible, false, kPlatformPause, false},
         PauseRow{"console_after_stall", true, kWindowStationVisible, true, kConsolePause, false},
+        PauseRow{"console_visible_among_others", true, 0x3u, false, kPlatformPause, false},
         PauseRow{"station_unknown", true, std::nullopt, false, kPlatformPause, false},
         PauseRow{"hidden_station", true, 0x0u, false, {}, true},
+        PauseRow{"no_console_plain", false, kWindowStationVisible, false, {}, true},
+        PauseRow{"no_console_station_unknown", false, std::nullopt, false, {}, true},
         PauseRow{"no_console_after_stall", false, kWindowStationVisible, true, {}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
