@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "report/report_texts.h"
 #include "summary/text_encoding.h"
 #include "support/scripted_machine.h"
 
@@ -180,7 +181,7 @@ std::string powershell(const std::string& text) {
   return out;
 }
 
-const char kPrompt[] = "Press any key to continue . . . \r\n";
+const std::string kPrompt = std::string(cc::texts::kPausePrompt) + "\r\n";
 
 // The file as it reached the folder.
 std::string file_form(std::mt19937& random, const std::string& report) {

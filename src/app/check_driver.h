@@ -83,7 +83,7 @@ using texts::kEncodingHeading;
 using texts::kGpuDetailsHeading;
 
 // The prompt of the checker's own pause, as the command processor words it.
-inline constexpr char kPausePrompt[] = "Press any key to continue . . . ";
+using texts::kPausePrompt;
 // WSF_VISIBLE: the window station has a display a person can see.
 inline constexpr std::uint32_t kWindowStationVisible = 0x0001;
 

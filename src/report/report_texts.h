@@ -11,6 +11,9 @@ inline constexpr char kEncodingLabel[] = "H.264 Encoding: ";
 inline constexpr char kDecodingLabel[] = "H.264 Decoding: ";
 inline constexpr char kEndpointOs[] = "Endpoint OS";
 inline constexpr char kOsIndent[] = "\t ";
+// The pause's prompt as the checker writes it after the report (the
+// platform's own pause writes its own, localized).
+inline constexpr char kPausePrompt[] = "Press any key to continue . . . ";
 
 // Verdicts: the text after the label.
 inline constexpr char kVerdictCameraUvc15[] = "\t Camera ( UVC 1.5 )";
