@@ -32,6 +32,11 @@ void ordered_work(std::size_t count, unsigned threads, Prepare prepare, Consume 
     return;
   }
   const std::size_t chunks = (count + kChunkItems - 1) / kChunkItems;
+  // Worker t prepares chunks t, t + threads, ...; a chunk's slot is
+  // chunk % slots, so each slot only ever holds one worker's results. The
+  // worker refills its slot in place: what it allocated for a chunk is
+  // freed by the same thread, and the threads do not queue on each other's
+  // heaps.
   const std::size_t slots = 2 * static_cast<std::size_t>(threads);
   struct Slot {
     std::vector<Result> results;
@@ -40,43 +45,40 @@ void ordered_work(std::size_t count, unsigned threads, Prepare prepare, Consume 
   std::vector<Slot> ring(slots);
   std::mutex mutex;
   std::condition_variable prepared, consumed;
-  std::size_t next = 0;      // the next chunk a worker takes
   std::size_t taken_up = 0;  // chunks consumed so far
-  auto work = [&] {
+  auto work = [&](std::size_t first) {
     Worker worker;
-    std::vector<Result> results;
-    while (true) {
-      std::size_t chunk;
+    for (std::size_t chunk = first; chunk < chunks; chunk += threads) {
+      Slot& slot = ring[chunk % slots];
       {
-        std::unique_lock<std::mutex> lock(mutex);
-        if (next >= chunks)
-          return;
-        chunk = next++;
         // Its slot is free once the chunk `slots` before it was consumed.
+        std::unique_lock<std::mutex> lock(mutex);
         consumed.wait(lock, [&] { return chunk < taken_up + slots; });
       }
       const std::size_t begin = chunk * kChunkItems, end = std::min(count, begin + kChunkItems);
-      results.assign(end - begin, Result());
-      for (std::size_t i = begin; i < end; ++i)
-        prepare(i, results[i - begin], worker);
+      slot.results.resize(end - begin);
+      for (std::size_t i = begin; i < end; ++i) {
+        Result& result = slot.results[i - begin];
+        result = Result();
+        prepare(i, result, worker);
+      }
       std::lock_guard<std::mutex> lock(mutex);
-      ring[chunk % slots].results.swap(results);
-      ring[chunk % slots].ready = chunk;
+      slot.ready = chunk;
       prepared.notify_all();
     }
   };
   std::vector<std::thread> workers;
   for (unsigned t = 0; t < threads; ++t)
-    workers.emplace_back(work);
-  std::vector<Result> results;
+    workers.emplace_back(work, static_cast<std::size_t>(t));
   for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+    Slot& slot = ring[chunk % slots];
     {
       std::unique_lock<std::mutex> lock(mutex);
-      prepared.wait(lock, [&] { return ring[chunk % slots].ready == chunk; });
-      results.swap(ring[chunk % slots].results);
+      prepared.wait(lock, [&] { return slot.ready == chunk; });
     }
-    for (std::size_t i = 0; i < results.size(); ++i)
-      consume(chunk * kChunkItems + i, results[i]);
+    // The slot is this thread's until taken_up moves past it.
+    for (std::size_t i = 0; i < slot.results.size(); ++i)
+      consume(chunk * kChunkItems + i, slot.results[i]);
     std::lock_guard<std::mutex> lock(mutex);
     ++taken_up;
     consumed.notify_all();

@@ -16,6 +16,7 @@
 #include "summary/csv_output.h"
 #include "summary/endpoint_status.h"
 #include "summary/html_output.h"
+#include "summary/input_file.h"
 #include "summary/json_output.h"
 #include "summary/ordered_work.h"
 #include "summary/report_parser.h"
@@ -234,6 +235,8 @@ void order_and_dedupe(FoundFiles& found, const FileTimes& times) {
   std::vector<ReportFile>& files = found.files;
   const std::vector<std::string>& roots = found.roots;
   auto where = [&roots](const ReportFile& a, const ReportFile& b) {
+    if (a.root == b.root)  // most files: the same folder's path before both
+      return relative_of(a).compare(relative_of(b));
     return compare_joined(roots[a.root], relative_of(a), roots[b.root], relative_of(b));
   };
   std::sort(files.begin(), files.end(),
@@ -393,11 +396,11 @@ void render(Prepared& out, const Needs& needs, const FleetDevices* fleet) {
 // other endpoint is assessed here, on the worker thread.
 void prepare(const ReportFile& file,
              const Needs& needs,
-             const FileTimes& times,
              Prepared& out,
              std::string& buffer) {
-  out.time = file.time != kTimeUnknown ? file.time : times.seconds(fs::u8path(file.path));
-  out.outcome = read_newest_report(file.path, buffer);
+  std::int64_t modified = 0;
+  out.outcome = read_newest_report(file.path, buffer, &modified);
+  out.time = file.time != kTimeUnknown ? file.time : modified;
   if (!out.outcome.endpoint)
     return;
   Endpoint& endpoint = *out.outcome.endpoint;
@@ -408,6 +411,9 @@ void prepare(const ReportFile& file,
   if (!out.waits)
     render(out, needs, nullptr);
 }
+
+// A worker that keeps nothing from item to item.
+struct Idle {};
 
 // Reads the files, the newest report of each endpoint counting and the
 // others counted as older reports of it, and feeds every output as it goes.
@@ -453,11 +459,10 @@ void Run::read_all(const FoundFiles& found) {
   const Needs needs{outputs_.html.is_open(), outputs_.csv.is_open(),
                     static_cast<bool>(outputs_.json_writer)};
   const std::vector<ReportFile>& files = found.files;
-  const FileTimes times;
   ordered_work<Prepared, std::string>(
       files.size(), std::thread::hardware_concurrency(),
       [&](std::size_t i, Prepared& out, std::string& buffer) {
-        prepare(files[i], needs, times, out, buffer);
+        prepare(files[i], needs, out, buffer);
       },
       [&](std::size_t i, Prepared& prepared) {
         const ReportFile& file = files[i];
@@ -469,10 +474,15 @@ void Run::read_all(const FoundFiles& found) {
         taken = read(file, prepared, taken) || taken;
       });
   close_group();
-  for (Prepared& prepared : waiting_) {
-    render(prepared, needs, &devices_);
-    take(prepared);
-  }
+  // The fleet is whole now: the waiting endpoints are assessed side by side
+  // too, and taken in the order they were read.
+  ordered_work<Prepared*, Idle>(
+      waiting_.size(), std::thread::hardware_concurrency(),
+      [&](std::size_t i, Prepared*& out, Idle&) {
+        out = &waiting_[i];
+        render(*out, needs, &devices_);
+      },
+      [&](std::size_t, Prepared* prepared) { take(*prepared); });
   waiting_.clear();
 }
 
@@ -606,16 +616,15 @@ FoundFiles find_report_files(const std::vector<std::string>& paths,
   return found;
 }
 
-bool read_part(std::istream& in, std::uint64_t at, std::size_t size, std::string& buffer) {
-  buffer.resize(size);
-  in.clear();
-  in.seekg(static_cast<std::streamoff>(at));
-  in.read(&buffer[0], static_cast<std::streamsize>(size));
-  buffer.resize(static_cast<std::size_t>(in.gcount()));
-  return !in.bad();
-}
-
 namespace {
+
+// `size` bytes of the file from `at` (fewer at its end); false on a read error.
+bool read_part(InputFile& in, std::uint64_t at, std::size_t size, std::string& buffer) {
+  buffer.resize(size);
+  const std::int64_t got = in.read_at(at, &buffer[0], size);
+  buffer.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
+  return got >= 0;
+}
 
 // A banner and its version line, and the bytes before it that tell a line
 // start: what a piece of a long file must share with the next.
@@ -623,7 +632,7 @@ constexpr std::size_t kSeam = 128;
 
 // The runs that begin in the file's first `end` bytes, read a piece at a
 // time: only the banners are looked for.
-int runs_before(std::istream& in, std::uint64_t end, std::string& piece) {
+int runs_before(InputFile& in, std::uint64_t end, std::string& piece) {
   int count = 0;
   for (std::uint64_t at = 0; at < end; at += kTailBytes) {
     const std::uint64_t from = at < 2 ? 0 : at - 2;
@@ -638,27 +647,25 @@ int runs_before(std::istream& in, std::uint64_t end, std::string& piece) {
 
 }  // namespace
 
-ParseOutcome read_newest_report(const std::string& path, std::string& buffer) {
-  std::ifstream in;
-  in.rdbuf()->pubsetbuf(nullptr, 0);  // unbuffered: read straight into ours
-  in.open(fs::u8path(path), std::ios::binary);
-  if (!in)
+ParseOutcome read_newest_report(const std::string& path,
+                                std::string& buffer,
+                                std::int64_t* modified) {
+  InputFile in;
+  if (!in.open(path))
     return {std::nullopt, kReasonCannotOpen};
+  if (modified)
+    *modified = in.modified();
   // The usual report: one read into a buffer kept from file to file.
   if (buffer.size() != kTailBytes + 1)
     buffer.resize(kTailBytes + 1);
-  in.read(&buffer[0], static_cast<std::streamsize>(buffer.size()));
-  if (in.bad())
+  const std::int64_t got =
+      in.read_at(0, &buffer[0], static_cast<std::size_t>(std::min<std::uint64_t>(
+                                    in.size(), kTailBytes + 1)));
+  if (got < 0)
     return {std::nullopt, kReasonCannotRead};
-  const auto got = static_cast<std::size_t>(in.gcount());
-  if (got <= kTailBytes)
-    return parse_report(std::string_view(buffer.data(), got));
-  in.clear();
-  in.seekg(0, std::ios::end);
-  const std::streamoff end = in.tellg();
-  if (end < 0)
-    return {std::nullopt, kReasonCannotRead};
-  const auto size = static_cast<std::uint64_t>(end);
+  if (static_cast<std::uint64_t>(got) <= kTailBytes)
+    return parse_report(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+  const std::uint64_t size = in.size();
   // A long file that holds no report from its first line on is none; its
   // head says what it is. A UTF-16 big-endian one is read whole (rare).
   if (!read_part(in, 0, 64, buffer))

@@ -71,9 +71,10 @@ FoundFiles find_report_files(const std::vector<std::string>& paths,
 // from its end, a growing part at a time, until a complete report shows,
 // and the runs before it are counted by their banners only: no file is
 // refused for its size alone.
-ParseOutcome read_newest_report(const std::string& path, std::string& buffer);
-// `size` bytes of the file from `at` (fewer at its end); false on a read error.
-bool read_part(std::istream& in, std::uint64_t at, std::size_t size, std::string& buffer);
+// Its modification time goes to `modified` once the file is open.
+ParseOutcome read_newest_report(const std::string& path,
+                                std::string& buffer,
+                                std::int64_t* modified = nullptr);
 
 inline constexpr char kReasonCannotOpen[] = "cannot be opened";
 inline constexpr char kReasonCannotRead[] = "cannot be read";

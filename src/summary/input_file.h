@@ -1,0 +1,39 @@
+// A report file opened for reading. Its size and modification time come from
+// the open file, so a file costs one look-up of its path; reads go straight
+// into the caller's buffer. A fleet is mostly a hundred thousand small
+// files, and the summary should take no longer than reading them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace cc::summary {
+
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // False when the file cannot be opened or its size and time not read.
+  // `path` is UTF-8 on Windows and the bytes as found elsewhere.
+  bool open(const std::string& path);
+  std::uint64_t size() const { return size_; }
+  std::int64_t modified() const { return modified_; }  // seconds since 1970, UTC
+  // Up to `size` bytes from `at` (fewer at the end); -1 on a read error.
+  std::int64_t read_at(std::uint64_t at, char* data, std::size_t size);
+
+ private:
+  std::intptr_t handle_ = -1;
+  std::uint64_t size_ = 0;
+  std::int64_t modified_ = 0;
+};
+
+// Nanoseconds since 1970 to the nearest second.
+inline std::int64_t nearest_second(std::int64_t seconds, std::int64_t nanoseconds) {
+  return seconds + (nanoseconds >= 500000000 ? 1 : 0);
+}
+
+}  // namespace cc::summary

@@ -1,0 +1,46 @@
+#include "summary/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace cc::summary {
+
+InputFile::~InputFile() {
+  if (handle_ >= 0)
+    ::close(static_cast<int>(handle_));
+}
+
+bool InputFile::open(const std::string& path) {
+  // Non-blocking: a FIFO put in a report's place must not stop the run.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0)
+    return false;
+  handle_ = fd;
+  struct stat facts {};
+  if (::fstat(fd, &facts) != 0)
+    return false;
+  size_ = static_cast<std::uint64_t>(facts.st_size);
+  modified_ = nearest_second(facts.st_mtim.tv_sec, facts.st_mtim.tv_nsec);
+  return true;
+}
+
+std::int64_t InputFile::read_at(std::uint64_t at, char* data, std::size_t size) {
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t n = ::pread(static_cast<int>(handle_), data + got, size - got,
+                              static_cast<off_t>(at + got));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      return -1;
+    if (n == 0)
+      break;
+    got += static_cast<std::size_t>(n);
+  }
+  return static_cast<std::int64_t>(got);
+}
+
+}  // namespace cc::summary

@@ -1,0 +1,71 @@
+#include "summary/input_file.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace cc::summary {
+namespace {
+
+std::wstring wide(const std::string& utf8) {
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                       nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(size), L'\0');
+  if (size > 0)
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], size);
+  return out;
+}
+
+// FILETIME counts 100 ns from 1601.
+constexpr std::int64_t kTicksTo1970 = 116444736000000000LL;
+
+}  // namespace
+
+InputFile::~InputFile() {
+  if (handle_ != -1)
+    CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool InputFile::open(const std::string& path) {
+  // Shared every way: a checker may be appending to the file as it is read.
+  const HANDLE file =
+      CreateFileW(wide(path).c_str(), GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  BY_HANDLE_FILE_INFORMATION facts{};
+  if (!GetFileInformationByHandle(file, &facts))
+    return false;
+  size_ = (static_cast<std::uint64_t>(facts.nFileSizeHigh) << 32) | facts.nFileSizeLow;
+  const std::int64_t ticks = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(facts.ftLastWriteTime.dwHighDateTime) << 32) |
+      facts.ftLastWriteTime.dwLowDateTime) - kTicksTo1970;
+  const std::int64_t seconds = ticks >= 0 ? ticks / 10000000 : (ticks - 9999999) / 10000000;
+  modified_ = nearest_second(seconds, (ticks - seconds * 10000000) * 100);
+  return true;
+}
+
+std::int64_t InputFile::read_at(std::uint64_t at, char* data, std::size_t size) {
+  std::size_t got = 0;
+  while (got < size) {
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>((at + got) & 0xFFFFFFFFu);
+    where.OffsetHigh = static_cast<DWORD>((at + got) >> 32);
+    const std::size_t left = size - got;
+    const DWORD want = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
+    DWORD n = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), data + got, want, &n, &where)) {
+      if (GetLastError() == ERROR_HANDLE_EOF)
+        break;
+      return -1;
+    }
+    if (n == 0)
+      break;
+    got += n;
+  }
+  return static_cast<std::int64_t>(got);
+}
+
+}  // namespace cc::summary
