@@ -1,7 +1,6 @@
 #include "summary/csv_output.h"
 
 #include <cstring>
-#include <functional>
 #include <vector>
 
 #include "summary/endpoint_status.h"
@@ -10,31 +9,34 @@
 namespace cc::summary {
 namespace {
 
-template <typename Item>
-std::string joined(const std::vector<Item>& items,
-                   const std::function<std::string(const Item&)>& text) {
+// Each item's text, appended by `text(cell, item)`, between separators.
+template <typename Item, typename Text>
+std::string joined(const std::vector<Item>& items, Text text) {
   std::string cell;
   for (const Item& item : items) {
     if (&item != &items.front())  // a blank item keeps its place
       cell += kItemSeparator;
-    cell += text(item);
+    text(cell, item);
   }
   return cell;
 }
 
-std::string encoder_text(const Encoder& encoder) {
+void encoder_text(std::string& out, const Encoder& encoder) {
+  out += encoder.name;
   if (encoder.supported)
-    return encoder.name + " (supported)";
-  return encoder.name +
-         (encoder.reason.empty() ? " (not supported)" : " (not supported: " + encoder.reason + ")");
+    out += " (supported)";
+  else if (encoder.reason.empty())
+    out += " (not supported)";
+  else
+    out.append(" (not supported: ").append(encoder.reason).append(")");
 }
 
-std::string camera_text(const Camera& camera) {
-  if (camera.uvc15)
-    return camera.name + " (UVC 1.5)";
-  if (camera.uvc11)
-    return camera.name + " (UVC 1.1)";
-  return camera.name + (camera.h264 ? " (H.264)" : " (no H.264)");
+void camera_text(std::string& out, const Camera& camera) {
+  out += camera.name;
+  out += camera.uvc15 ? " (UVC 1.5)"
+         : camera.uvc11 ? " (UVC 1.1)"
+         : camera.h264  ? " (H.264)"
+                        : " (no H.264)";
 }
 
 }  // namespace
@@ -75,17 +77,17 @@ void write_csv_header(std::ostream& out, bool previous_status) {
 std::vector<std::string> endpoint_cells(const Endpoint& e) {
   return {e.endpoint,
           e.os,
-          verdict_name(e.encoding),
-          verdict_name(e.decoding),
-          joined<Adapter>(e.adapters, [](const Adapter& a) { return a.name; }),
-          joined<Adapter>(e.adapters, [](const Adapter& a) { return a.driver; }),
-          joined<Encoder>(e.encoders, encoder_text),
-          joined<Camera>(e.cameras, camera_text),
+          std::string(verdict_name(e.encoding)),
+          std::string(verdict_name(e.decoding)),
+          joined(e.adapters, [](std::string& out, const Adapter& a) { out += a.name; }),
+          joined(e.adapters, [](std::string& out, const Adapter& a) { out += a.driver; }),
+          joined(e.encoders, encoder_text),
+          joined(e.cameras, camera_text),
           std::to_string(e.errors.size()),
           e.status >= 0 ? status_name(static_cast<Status>(e.status)) : "",
           e.action,
           e.report_time,
-          joined<std::string>(e.infos, [](const std::string& line) { return line; }),
+          joined(e.infos, [](std::string& out, const std::string& line) { out += line; }),
           e.checker_version};
 }
 
@@ -94,7 +96,11 @@ void write_csv_row(std::ostream& out, const Endpoint& e) {
 }
 
 std::string csv_row(const std::vector<std::string>& cells) {
+  std::size_t size = 0;
+  for (const std::string& cell : cells)
+    size += cell.size() + 4;  // a comma, quotes, one doubled quote or a formula's mark
   std::string row;
+  row.reserve(size);
   for (const std::string& cell : cells) {
     if (&cell != &cells.front())
       row += ',';

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 
 #include "gpu/driver_update.h"
@@ -32,15 +33,9 @@ std::string message_text(const std::string& kept) {
   return at == std::string::npos ? kept : kept.substr(at + level.size());
 }
 
-std::string lower(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 struct Vendor {
-  const char* reason_start;        // as the support policy's reasons begin
-  std::vector<std::string> words;  // as adapter names spell the vendor
+  const char* reason_start;             // as the support policy's reasons begin
+  std::vector<std::string_view> words;  // as adapter names spell the vendor, in lower case
 };
 
 const std::vector<Vendor>& vendors() {
@@ -51,14 +46,52 @@ const std::vector<Vendor>& vendors() {
   return list;
 }
 
+// Whether `word` (lower case) is in `text`, whatever the case of its letters.
+bool contains_folded(std::string_view text, std::string_view word) {
+  if (word.size() > text.size())
+    return false;
+  for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
+    std::size_t i = 0;
+    while (i < word.size() &&
+           std::tolower(static_cast<unsigned char>(text[at + i])) == word[i])
+      ++i;
+    if (i == word.size())
+      return true;
+  }
+  return false;
+}
+
 // The known vendor of an adapter, by its name; null for any other.
 const Vendor* vendor_of_adapter(const Adapter& adapter) {
-  const std::string name = lower(adapter.name);
   for (const Vendor& vendor : vendors())
-    for (const std::string& word : vendor.words)
-      if (name.find(word) != std::string::npos)
+    for (std::string_view word : vendor.words)
+      if (contains_folded(adapter.name, word))
         return &vendor;
   return nullptr;
+}
+
+// The adapters a refusal is about: those of the vendor it names, those of no
+// known vendor for an unknown one, and all where that finds none.
+std::vector<const Adapter*> adapters_of(const std::string& reason,
+                                        const std::vector<Adapter>& all) {
+  // Reasons begin with the vendor's word ("Intel graphics card ...").
+  auto same_vendor = [&reason](std::string_view policy_text) {
+    const std::string_view word = policy_text.substr(0, policy_text.find(' ') + 1);
+    return reason.compare(0, word.size(), word) == 0;
+  };
+  const Vendor* named = nullptr;
+  for (const Vendor& vendor : vendors())
+    if (same_vendor(vendor.reason_start))
+      named = &vendor;
+  const bool any_vendor = !named && !same_vendor(texts::kPolicyUnknownVendor);
+  std::vector<const Adapter*> matching;
+  for (const Adapter& adapter : all)
+    if (!any_vendor && vendor_of_adapter(adapter) == named)
+      matching.push_back(&adapter);
+  if (matching.empty())
+    for (const Adapter& adapter : all)
+      matching.push_back(&adapter);
+  return matching;
 }
 
 bool any_supported(const Endpoint& e) {
@@ -66,13 +99,20 @@ bool any_supported(const Endpoint& e) {
                      [](const Encoder& x) { return x.supported; });
 }
 
+// What a driver update offers, as the action words it.
+struct Update {
+  bool lowest = false;        // some later version is accepted
+  std::string closed_series;  // DriverAdvice's
+  std::string versions;       // DriverAdvice::versions_text()
+};
+
 // The policy's answers for one fleet repeat a handful of driver versions
 // over and over: each is asked once. Bounded, in case a fleet has no end of
 // distinct versions.
 class PolicyAnswers {
  public:
   bool accepted(const std::string& vendor_id, const std::string& driver, WindowsCase windows) {
-    const std::string key = vendor_id + '|' + driver + '|' + char('0' + static_cast<int>(windows));
+    const std::string& key = key_of(vendor_id, driver, windows);
     auto it = accepted_.find(key);
     if (it != accepted_.end())
       return it->second;
@@ -81,26 +121,40 @@ class PolicyAnswers {
         driver_accepted(vendor_id, amd ? *amd_windows7_device_ids.begin() : "", driver, windows);
     return keep(accepted_, key, answer);
   }
-  DriverAdvice update(const std::string& vendor_id,
-                      const std::string& driver,
-                      WindowsCase windows) {
-    const std::string key = vendor_id + '|' + driver + '|' + char('0' + static_cast<int>(windows));
+  // The advice, kept with its text. Valid until the next question.
+  const Update& update(const std::string& vendor_id,
+                       const std::string& driver,
+                       WindowsCase windows) {
+    const std::string& key = key_of(vendor_id, driver, windows);
     auto it = updates_.find(key);
     if (it != updates_.end())
       return it->second;
-    return keep(updates_, key, driver_advice(vendor_id, "", driver, windows));
+    const DriverAdvice advice = driver_advice(vendor_id, "", driver, windows);
+    return keep(updates_, key,
+                Update{advice.lowest.has_value(), advice.closed_series, advice.versions_text()});
   }
 
  private:
+  // Built in one string kept from question to question: most questions are
+  // answered from the maps, and asking them should not allocate.
+  const std::string& key_of(const std::string& vendor_id,
+                            const std::string& driver,
+                            WindowsCase windows) {
+    key_.assign(vendor_id).append(1, '|').append(driver).append(1, '|');
+    key_.append(1, static_cast<char>('0' + static_cast<int>(windows)));
+    return key_;
+  }
   template <typename Value>
-  static Value keep(std::unordered_map<std::string, Value>& map, const std::string& key, Value v) {
+  static const Value& keep(std::unordered_map<std::string, Value>& map,
+                           const std::string& key,
+                           Value v) {
     if (map.size() > 4096)
       map.clear();
-    map.emplace(key, v);
-    return v;
+    return map.emplace(key, std::move(v)).first->second;
   }
+  std::string key_;
   std::unordered_map<std::string, bool> accepted_;
-  std::unordered_map<std::string, DriverAdvice> updates_;
+  std::unordered_map<std::string, Update> updates_;
 };
 
 // One per thread: the summary assesses endpoints on several.
@@ -137,14 +191,14 @@ void add_once(std::vector<std::string>& list, std::string item) {
     list.push_back(std::move(item));
 }
 
-std::string update_step(const Adapter& adapter, const DriverAdvice& advice) {
+std::string update_step(const Adapter& adapter, const Update& advice) {
   const std::string start = "update the driver of " + adapter.name + " from " + adapter.driver;
   if (advice.closed_series.empty())
-    return start + " to " + advice.versions_text();
+    return start + " to " + advice.versions;
   // A refused range that ends at the series' last build leaves no update
   // inside the series: only a later one, which the vendor may never ship.
   return start + ": no driver of the " + advice.closed_series + " series is accepted; install " +
-         advice.versions_text() + ", if the vendor offers one for this adapter";
+         advice.versions + ", if the vendor offers one for this adapter";
 }
 
 // What a driver update does for one refusal by driver version: for each
@@ -158,14 +212,15 @@ void driver_steps(const std::string& reason,
   const std::string vendor_id = amd ? *amd_vendor_ids.begin() : *intel_vendor_ids.begin();
   const WindowsCase windows = windows_case_of(reason);
   bool placed = false;
-  for (const Adapter& adapter : adapters_for(reason, adapters)) {
+  for (const Adapter* each : adapters_of(reason, adapters)) {
+    const Adapter& adapter = *each;
     if (adapter.driver.empty()) {
       steps.no_driver = placed = true;
       continue;
     }
     if (policy_answers().accepted(vendor_id, adapter.driver, windows))
       continue;  // not the adapter refused by its driver
-    const DriverAdvice advice = policy_answers().update(vendor_id, adapter.driver, windows);
+    const Update& advice = policy_answers().update(vendor_id, adapter.driver, windows);
     if (!advice.lowest)
       continue;
     placed = true;
@@ -231,26 +286,11 @@ bool cameras_answered(const Endpoint& e) {
 
 }  // namespace
 
-// The adapters a refusal is about: those of the vendor it names, those of no
-// known vendor for an unknown one, and all where that finds none.
 std::vector<Adapter> adapters_for(const std::string& reason, const std::vector<Adapter>& all) {
-  // Reasons begin with the vendor's word ("Intel graphics card ...").
-  auto same_vendor = [&reason](const char* policy_text) {
-    const std::string text = policy_text;
-    const std::string word = text.substr(0, text.find(' ') + 1);
-    return reason.compare(0, word.size(), word) == 0;
-  };
-  const Vendor* named = nullptr;
-  for (const Vendor& vendor : vendors())
-    if (same_vendor(vendor.reason_start))
-      named = &vendor;
-  if (!named && !same_vendor(texts::kPolicyUnknownVendor))
-    return all;
   std::vector<Adapter> matching;
-  for (const Adapter& adapter : all)
-    if (vendor_of_adapter(adapter) == named)
-      matching.push_back(adapter);
-  return matching.empty() ? all : matching;
+  for (const Adapter* adapter : adapters_of(reason, all))
+    matching.push_back(*adapter);
+  return matching;
 }
 
 const char* status_name(Status status) {
@@ -269,10 +309,10 @@ void FleetDevices::see(const Endpoint& e) {
     // of the vendor that passed, the report does not say which one it was.
     const WindowsCase windows = windows_case_of(reason);
     std::vector<std::string> names;
-    for (const Adapter& adapter : adapters_for(reason, e.adapters))
-      if (!adapter.driver.empty() &&
-          policy_answers().accepted(*amd_vendor_ids.begin(), adapter.driver, windows))
-        add_once(names, adapter.name);
+    for (const Adapter* adapter : adapters_of(reason, e.adapters))
+      if (!adapter->driver.empty() &&
+          policy_answers().accepted(*amd_vendor_ids.begin(), adapter->driver, windows))
+        add_once(names, adapter->name);
     if (names.size() == 1)
       ++refused_[{names[0], static_cast<int>(windows)}];
   }
@@ -290,7 +330,8 @@ std::string blocker_reason(const std::string& reason,
     return reason;
   const WindowsCase windows = windows_case_of(reason);
   bool refused = false;
-  for (const Adapter& adapter : adapters_for(reason, adapters)) {
+  for (const Adapter* each : adapters_of(reason, adapters)) {
+    const Adapter& adapter = *each;
     if (adapter.driver.empty() ||
         policy_answers().accepted(*amd_vendor_ids.begin(), adapter.driver, windows))
       continue;

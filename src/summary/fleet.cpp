@@ -69,9 +69,10 @@ bool VersionOrder::operator()(const std::string& a, const std::string& b) const 
   return a.size() - i < b.size() - j;
 }
 
-std::string verdict_name(const std::string& verdict_text) {
-  const std::string indent = texts::kOsIndent;  // verdicts share the "\t " indent
-  return verdict_text.rfind(indent, 0) == 0 ? verdict_text.substr(indent.size()) : verdict_text;
+std::string_view verdict_name(const std::string& verdict_text) {
+  const std::string_view indent = texts::kOsIndent;  // verdicts share the "\t " indent
+  const std::string_view text = verdict_text;
+  return text.substr(0, indent.size()) == indent ? text.substr(indent.size()) : text;
 }
 
 Status status_of(const Endpoint& e) {
@@ -129,27 +130,33 @@ void FleetTotals::add(const Endpoint& e, const std::vector<BlockerHit>& blockers
   ++endpoints_;
   with_errors_ += e.errors.empty() ? 0 : 1;
   ++statuses_[static_cast<int>(status_of(e))];
-  const std::string action = e.status >= 0 ? e.action : assess(e).action;
-  if (!action.empty())
-    ++actions_[action];
+  if (e.status < 0) {
+    const std::string action = assess(e).action;
+    if (!action.empty())
+      ++actions_[action];
+  } else if (!e.action.empty()) {
+    ++actions_[e.action];
+  }
   ++versions_[e.checker_version];
-  ++encoding_[verdict_name(e.encoding)];
-  ++decoding_[verdict_name(e.decoding)];
+  ++encoding_[std::string(verdict_name(e.encoding))];
+  ++decoding_[std::string(verdict_name(e.decoding))];
   for (const BlockerHit& hit : blockers) {
     Blocker& blocker = blockers_[hit.reason];
     blocker.reason = hit.reason;
     ++blocker.endpoints;
-    std::set<std::string> names;
-    std::set<std::string, VersionOrder> drivers;
-    for (const Adapter& device : hit.devices) {
-      names.insert(device.name);
-      if (!device.driver.empty())
-        drivers.insert(device.driver);
+    // Each model and driver once per endpoint; an endpoint has few adapters.
+    const std::vector<Adapter>& devices = hit.devices;
+    for (auto device = devices.begin(); device != devices.end(); ++device) {
+      auto same_name = [&](const Adapter& other) { return other.name == device->name; };
+      if (std::none_of(devices.begin(), device, same_name))
+        ++blocker.adapters[device->name];
+      auto same_driver = [&](const Adapter& other) {
+        return !VersionOrder()(other.driver, device->driver) &&
+               !VersionOrder()(device->driver, other.driver);
+      };
+      if (!device->driver.empty() && std::none_of(devices.begin(), device, same_driver))
+        ++blocker.drivers[device->driver];
     }
-    for (const std::string& name : names)
-      ++blocker.adapters[name];
-    for (const std::string& driver : drivers)
-      ++blocker.drivers[driver];
   }
 }
 

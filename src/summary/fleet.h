@@ -7,6 +7,7 @@
 #include <array>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -109,6 +110,6 @@ inline constexpr char kKnownCheckerVersion[] = "2.4.0.1233";
 bool newer_checker(const std::string& version);
 
 // "\t Software*" -> "Software*": the verdict as the summary names it.
-std::string verdict_name(const std::string& verdict_text);
+std::string_view verdict_name(const std::string& verdict_text);
 
 }  // namespace cc::summary

@@ -146,11 +146,13 @@ void write_unreadable(std::ostream& out, const std::vector<Unreadable>& unreadab
 
 }  // namespace
 
-std::string html_escape(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
+void append_html_escaped(std::string& out, std::string_view text) {
+  for (std::size_t plain = 0;;) {
+    const std::size_t at = text.find_first_of("&<>\"'", plain);
+    out.append(text.data() + plain, (at == std::string_view::npos ? text.size() : at) - plain);
+    if (at == std::string_view::npos)
+      return;
+    switch (text[at]) {
       case '&':
         out += "&amp;";
         break;
@@ -163,13 +165,17 @@ std::string html_escape(const std::string& text) {
       case '"':
         out += "&quot;";
         break;
-      case '\'':
-        out += "&#39;";
-        break;
       default:
-        out += c;
+        out += "&#39;";
     }
+    plain = at + 1;
   }
+}
+
+std::string html_escape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  append_html_escaped(out, text);
   return out;
 }
 
@@ -287,11 +293,16 @@ void HtmlPage::write_table(std::ostream& out) const {
     at = comma == std::string::npos ? comma : comma + 1;
   }
   out << "</tr>\n";
+  std::string line;  // one row, kept from row to row
   for (const std::vector<std::string>& row : large ? action_rows_ : rows_) {
-    out << "<tr>";
-    for (const std::string& cell : row)
-      out << "<td>" << html_escape(cell) << "</td>";
-    out << "</tr>\n";
+    line = "<tr>";
+    for (const std::string& cell : row) {
+      line += "<td>";
+      append_html_escaped(line, cell);
+      line += "</td>";
+    }
+    line += "</tr>\n";
+    out << line;
   }
   out << "</table>\n";
 }

@@ -5,6 +5,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "summary/compare.h"
@@ -18,7 +19,9 @@ namespace cc::summary {
 // endpoints with Error lines) to the CSV, so that it stays quick to open.
 inline constexpr int kHtmlTableLimit = 5000;
 
+// Text made safe inside an element or a quoted attribute value.
 std::string html_escape(const std::string& text);
+void append_html_escaped(std::string& out, std::string_view text);
 
 class HtmlPage {
  public:

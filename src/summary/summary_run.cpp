@@ -27,8 +27,24 @@ namespace cc::summary {
 namespace fs = std::filesystem;
 namespace {
 
+// A name ending in ".txt" in any case, with something before it: what
+// path::extension() calls ".txt" (a file named ".txt" has none). Read off
+// the path's own text: no folder holds few files.
 bool is_txt(const fs::path& path) {
-  return folded(path.extension().u8string()) == ".txt";
+  const auto& text = path.native();
+  const std::size_t n = text.size();
+  if (n < 5)
+    return false;
+  const auto before = text[n - 5];
+  if (before == '/' || before == fs::path::preferred_separator)
+    return false;
+  const char ext[] = ".txt";
+  for (std::size_t i = 0; i < 4; ++i) {
+    const auto c = text[n - 4 + i];
+    if ((c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c) != ext[i])
+      return false;
+  }
+  return true;
 }
 
 std::size_t name_at(const std::string& path) {
