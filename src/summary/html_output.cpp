@@ -185,7 +185,7 @@ void HtmlPage::add(const Endpoint& endpoint) {
 
 void HtmlPage::add(const Endpoint& endpoint,
                    const std::vector<BlockerHit>& blockers,
-                   std::vector<std::string> cells) {
+                   const std::vector<std::string>& cells) {
   ++endpoints_;
   for (const BlockerHit& hit : blockers) {
     std::vector<std::string>& names = held_back_[hit.reason];
@@ -200,7 +200,7 @@ void HtmlPage::add(const Endpoint& endpoint,
       names.push_back(endpoint.endpoint);
   }
   if (endpoints_ <= kHtmlTableLimit)
-    rows_.push_back(std::move(cells));
+    rows_.push_back(cells);
   if (!endpoint.errors.empty() && ++with_errors_ <= kHtmlTableLimit)
     error_rows_.push_back({endpoint.endpoint, endpoint.errors});
 }

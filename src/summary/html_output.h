@@ -30,7 +30,7 @@ class HtmlPage {
   // The same with the endpoint's blockers and cells already worked out.
   void add(const Endpoint& endpoint,
            const std::vector<BlockerHit>& blockers,
-           std::vector<std::string> cells);
+           const std::vector<std::string>& cells);
   void write(std::ostream& out,
              const FleetTotals& totals,
              const Comparison* comparison = nullptr,

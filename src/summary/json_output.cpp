@@ -23,15 +23,21 @@ std::string dump(const Json& value) {
 // fleet has a hundred thousand of them, and building each object cost more
 // than reading its report.
 void quoted(std::string& out, std::string_view text) {
-  if (!is_valid_utf8(text)) {
-    const std::string utf8 = to_utf8(text);
-    return quoted(out, utf8);
-  }
+  const std::size_t start = out.size();
+  bool checked = false;  // the text is known to be valid UTF-8
   out += '"';
   std::size_t plain = 0;  // the start of the run of bytes that need no escape
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x80 && !checked) {
+      // Everything before is ASCII: the rest decides whether the text is UTF-8.
+      if (!is_valid_utf8(text.substr(i))) {
+        out.resize(start);
+        return quoted(out, to_utf8(text));
+      }
+      checked = true;
+    }
     if (u >= 0x20 && c != '"' && c != '\\')
       continue;
     out.append(text.data() + plain, i - plain);
@@ -39,7 +45,7 @@ void quoted(std::string& out, std::string_view text) {
     if (c == '"' || c == '\\') {
       out += '\\';
       out += c;
-    } else if (u < 0x20) {
+    } else {
       static const char kHex[] = "0123456789abcdef";
       const char* named = c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : nullptr;
       if (named) {

@@ -538,7 +538,7 @@ void Run::take(Prepared& prepared) {
   if (outputs_.json_writer)
     outputs_.json_writer->add_object(prepared.json);
   if (outputs_.html.is_open())
-    outputs_.page.add(endpoint, prepared.blockers, std::move(prepared.cells));
+    outputs_.page.add(endpoint, prepared.blockers, prepared.cells);
 }
 
 // kAllRead when every output is open, else the exit status.
