@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <future>
 #include <memory>
+#include <sstream>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -47,9 +49,9 @@ bool is_txt(const fs::path& path) {
   return true;
 }
 
-std::size_t name_at(const std::string& path) {
+std::size_t name_at(std::string_view path) {
   const std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? 0 : slash + 1;
+  return slash == std::string_view::npos ? 0 : slash + 1;
 }
 
 std::size_t stem_size(std::string_view name) {
@@ -244,6 +246,16 @@ std::string_view relative_of(const ReportFile& file) {
   return std::string_view(file.path).substr(file.relative_at);
 }
 
+// Whether a file known by its own real path (a link, a PATH named) goes by
+// another name than the file it is: a link "same.txt" to "PC-01.txt".
+bool renamed(const ReportFile& file, const std::vector<std::string>& roots) {
+  if (!relative_of(file).empty())
+    return false;
+  const std::string_view real = roots[file.root];
+  const std::string_view name = real.substr(name_at(real));
+  return fold_case(name.substr(0, stem_size(name))) != file.endpoint_key;
+}
+
 // The newest file of each endpoint first; one file named twice, once. Only
 // an endpoint with several files needs their times to order them; the rest
 // are timed as they are read, on the reading threads.
@@ -255,15 +267,24 @@ void order_and_dedupe(FoundFiles& found, const FileTimes& times) {
       return relative_of(a).compare(relative_of(b));
     return compare_joined(roots[a.root], relative_of(a), roots[b.root], relative_of(b));
   };
-  std::sort(files.begin(), files.end(),
-            [&where](const ReportFile& a, const ReportFile& b) { return where(a, b) < 0; });
-  files.erase(
-      std::unique(files.begin(), files.end(),
-                  [&where](const ReportFile& a, const ReportFile& b) { return where(a, b) == 0; }),
-      files.end());
-  std::stable_sort(files.begin(), files.end(), [](const ReportFile& a, const ReportFile& b) {
-    return a.endpoint_key < b.endpoint_key;
-  });
+  auto same = [&where](const ReportFile& a, const ReportFile& b) { return where(a, b) == 0; };
+  if (std::any_of(files.begin(), files.end(),
+                  [&roots](const ReportFile& file) { return renamed(file, roots); })) {
+    // One file under two names: found by where it is, then grouped.
+    std::sort(files.begin(), files.end(),
+              [&where](const ReportFile& a, const ReportFile& b) { return where(a, b) < 0; });
+    files.erase(std::unique(files.begin(), files.end(), same), files.end());
+    std::stable_sort(files.begin(), files.end(), [](const ReportFile& a, const ReportFile& b) {
+      return a.endpoint_key < b.endpoint_key;
+    });
+  } else {
+    // A file found twice has one name: it lies next to itself.
+    std::sort(files.begin(), files.end(), [&where](const ReportFile& a, const ReportFile& b) {
+      const int order = a.endpoint_key.compare(b.endpoint_key);
+      return order != 0 ? order < 0 : where(a, b) < 0;
+    });
+    files.erase(std::unique(files.begin(), files.end(), same), files.end());
+  }
   for (auto group = files.begin(); group != files.end();) {
     const auto end = std::find_if(group, files.end(), [&](const ReportFile& file) {
       return file.endpoint_key != group->endpoint_key;
@@ -558,12 +579,37 @@ int start_outputs(const SummaryOptions& options, Outputs& outputs, std::ostream&
   return kAllRead;
 }
 
-bool close_outputs(Outputs& outputs, std::ostream& err) {
-  bool written = true;
-  for (OutputFile* file : {&outputs.csv, &outputs.json, &outputs.html})
-    written = finish_output(*file, err) && written;
-  return written;
-}
+// Closing an output that replaces a large file waits on the file system
+// (the old file's pages dropped, the new one's written back): an output
+// complete before the others is closed on a thread of its own meanwhile.
+// What went wrong is told when the run's other messages have been.
+class Closing {
+ public:
+  Closing() = default;
+  // Closes `file` on another thread; `release` goes there too, to be let go.
+  template <typename Release>
+  void start(OutputFile& file, Release release) {
+    done_ = std::async(std::launch::async, [this, &file, owned = std::move(release)]() mutable {
+      Release(std::move(owned));  // let go of here
+      std::ostringstream err;
+      const bool written = finish_output(file, err);
+      error_ = err.str();
+      return written;
+    });
+  }
+  // Whether the output was written; its message, if any, goes to `err`.
+  bool finish(std::ostream& err) {
+    if (!done_.valid())
+      return true;
+    const bool written = done_.get();
+    err << error_;
+    return written;
+  }
+
+ private:
+  std::future<bool> done_;
+  std::string error_;
+};
 
 // Days since 1970-01-01 as a civil date (proleptic Gregorian).
 void civil_from_days(std::int64_t days, int& year, int& month, int& day) {
@@ -748,8 +794,7 @@ int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& 
     return status;
   Unreadable compare_failure;
   std::unique_ptr<Comparison> comparison = load_comparison(options.compare, compare_failure);
-  const FoundFiles found =
-      find_report_files(options.paths, {options.csv, options.json, options.html});
+  FoundFiles found = find_report_files(options.paths, {options.csv, options.json, options.html});
   const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
                               std::chrono::system_clock::now().time_since_epoch())
                               .count();
@@ -759,11 +804,15 @@ int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& 
   if (!compare_failure.file.empty())
     run.add_unreadable(std::move(compare_failure));
   run.read_all(found);
+  Closing csv, json;
+  csv.start(outputs.csv, std::move(found));  // the CSV is whole once every file is read
   const FleetTotals& totals = run.totals();
   if (comparison)
     comparison->finish();
-  if (outputs.json_writer)
+  if (outputs.json_writer) {
     outputs.json_writer->finish(totals, comparison.get());
+    json.start(outputs.json, 0);
+  }
   if (outputs.html.is_open())
     outputs.page.write(outputs.html.stream, totals, comparison.get(), &run.profile());
 
@@ -778,7 +827,10 @@ int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& 
       err << "note: " << count << " report" << (count == 1 ? "" : "s") << " of checker version "
           << version << ", newer than " << kKnownCheckerVersion
           << ": read with what this summary knows of its lines\n";
-  return exit_status(close_outputs(outputs, err), totals);
+  bool written = csv.finish(err);
+  written = json.finish(err) && written;
+  written = finish_output(outputs.html, err) && written;
+  return exit_status(written, totals);
 }
 
 }  // namespace cc::summary
