@@ -9,18 +9,6 @@
 namespace cc::summary {
 namespace {
 
-// Each item's text, appended by `text(cell, item)`, between separators.
-template <typename Item, typename Text>
-std::string joined(const std::vector<Item>& items, Text text) {
-  std::string cell;
-  for (const Item& item : items) {
-    if (&item != &items.front())  // a blank item keeps its place
-      cell += kItemSeparator;
-    text(cell, item);
-  }
-  return cell;
-}
-
 void encoder_text(std::string& out, const Encoder& encoder) {
   out += encoder.name;
   if (encoder.supported)
@@ -47,9 +35,9 @@ std::string csv_cell(const std::string& text) {
   return cell;
 }
 
-void append_csv_cell(std::string& out, const std::string& text) {
+void append_csv_cell(std::string& out, std::string_view text) {
   const bool formula = !text.empty() && std::strchr("=+-@\t\r", text[0]) != nullptr;
-  const bool quote = text.find_first_of(",\"\r\n") != std::string::npos;
+  const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos;
   if (quote)
     out += '"';
   if (formula)
@@ -74,43 +62,58 @@ void write_csv_header(std::ostream& out, bool previous_status) {
   out << "\r\n";
 }
 
+// Each cell's text in header order, handed to `cell` one at a time; a
+// joined cell is built in `scratch`, kept from call to call.
+template <typename Cell>
+void each_cell(const Endpoint& e, std::string& scratch, Cell cell) {
+  auto join = [&scratch](const auto& items, auto text) -> const std::string& {
+    scratch.clear();
+    for (const auto& item : items) {
+      if (&item != &items.front())  // a blank item keeps its place
+        scratch += kItemSeparator;
+      text(scratch, item);
+    }
+    return scratch;
+  };
+  cell(e.endpoint);
+  cell(e.os);
+  cell(verdict_name(e.encoding));
+  cell(verdict_name(e.decoding));
+  cell(join(e.adapters, [](std::string& out, const Adapter& a) { out += a.name; }));
+  cell(join(e.adapters, [](std::string& out, const Adapter& a) { out += a.driver; }));
+  cell(join(e.encoders, encoder_text));
+  cell(join(e.cameras, camera_text));
+  cell(std::to_string(e.errors.size()));
+  cell(e.status >= 0 ? status_name(static_cast<Status>(e.status)) : "");
+  cell(e.action);
+  cell(e.report_time);
+  cell(join(e.infos, [](std::string& out, const std::string& line) { out += line; }));
+  cell(e.checker_version);
+}
+
 std::vector<std::string> endpoint_cells(const Endpoint& e) {
-  return {e.endpoint,
-          e.os,
-          std::string(verdict_name(e.encoding)),
-          std::string(verdict_name(e.decoding)),
-          joined(e.adapters, [](std::string& out, const Adapter& a) { out += a.name; }),
-          joined(e.adapters, [](std::string& out, const Adapter& a) { out += a.driver; }),
-          joined(e.encoders, encoder_text),
-          joined(e.cameras, camera_text),
-          std::to_string(e.errors.size()),
-          e.status >= 0 ? status_name(static_cast<Status>(e.status)) : "",
-          e.action,
-          e.report_time,
-          joined(e.infos, [](std::string& out, const std::string& line) { out += line; }),
-          e.checker_version};
+  std::vector<std::string> cells;
+  cells.reserve(14);
+  std::string scratch;
+  each_cell(e, scratch, [&cells](std::string_view text) { cells.emplace_back(text); });
+  return cells;
+}
+
+void append_csv_row(std::string& row, const Endpoint& e) {
+  static thread_local std::string scratch;
+  bool first = true;
+  each_cell(e, scratch, [&](std::string_view text) {
+    if (!first)
+      row += ',';
+    first = false;
+    append_csv_cell(row, text);
+  });
 }
 
 void write_csv_row(std::ostream& out, const Endpoint& e) {
-  write_csv_row(out, endpoint_cells(e));
-}
-
-std::string csv_row(const std::vector<std::string>& cells) {
-  std::size_t size = 0;
-  for (const std::string& cell : cells)
-    size += cell.size() + 4;  // a comma, quotes, one doubled quote or a formula's mark
   std::string row;
-  row.reserve(size);
-  for (const std::string& cell : cells) {
-    if (&cell != &cells.front())
-      row += ',';
-    append_csv_cell(row, cell);
-  }
-  return row;
-}
-
-void write_csv_row(std::ostream& out, const std::vector<std::string>& cells) {
-  out << csv_row(cells) << "\r\n";
+  append_csv_row(row, e);
+  out << row << "\r\n";
 }
 
 }  // namespace cc::summary

@@ -3,6 +3,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "summary/endpoint.h"
@@ -20,7 +21,7 @@ inline constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 // so that a spreadsheet shows it instead of running it as a formula; then
 // quoted when it holds a comma, quote, CR or LF.
 std::string csv_cell(const std::string& text);
-void append_csv_cell(std::string& out, const std::string& text);
+void append_csv_cell(std::string& out, std::string_view text);
 
 // The row's texts in header order, before quoting (the HTML table shows them too).
 std::vector<std::string> endpoint_cells(const Endpoint& endpoint);
@@ -31,9 +32,8 @@ inline constexpr char kPreviousStatusColumn[] = "previous_status";
 
 void write_csv_header(std::ostream& out, bool previous_status = false);
 void write_csv_row(std::ostream& out, const Endpoint& endpoint);
-void write_csv_row(std::ostream& out, const std::vector<std::string>& cells);
-// The row's cells, quoted and joined, without its line end.
-std::string csv_row(const std::vector<std::string>& cells);
+// The endpoint's cells, quoted and joined, without the line end.
+void append_csv_row(std::string& row, const Endpoint& endpoint);
 
 // Several items in one cell are joined by this.
 inline constexpr char kItemSeparator[] = " | ";

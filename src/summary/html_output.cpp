@@ -180,27 +180,33 @@ std::string html_escape(const std::string& text) {
 }
 
 void HtmlPage::add(const Endpoint& endpoint) {
-  add(endpoint, blockers_of(endpoint), endpoint_cells(endpoint));
+  add(endpoint, blockers_of(endpoint));
 }
 
-void HtmlPage::add(const Endpoint& endpoint,
-                   const std::vector<BlockerHit>& blockers,
-                   const std::vector<std::string>& cells) {
+// The rows are made here, for the endpoints the page keeps: past the limit
+// most endpoints are only counted.
+void HtmlPage::add(const Endpoint& endpoint, const std::vector<BlockerHit>& blockers) {
   ++endpoints_;
   for (const BlockerHit& hit : blockers) {
     std::vector<std::string>& names = held_back_[hit.reason];
     if (names.size() < static_cast<std::size_t>(kHtmlTableLimit))
       names.push_back(endpoint.endpoint);
   }
-  if (!in_hardware(status_of(endpoint)) && action_rows_.size() < static_cast<std::size_t>(kHtmlTableLimit))
-    action_rows_.push_back(cells);
+  const bool action_row = !in_hardware(status_of(endpoint)) &&
+                          action_rows_.size() < static_cast<std::size_t>(kHtmlTableLimit);
+  const bool row = endpoints_ <= kHtmlTableLimit;
+  if (action_row || row) {
+    std::vector<std::string> cells = endpoint_cells(endpoint);
+    if (action_row)
+      action_rows_.push_back(cells);
+    if (row)
+      rows_.push_back(std::move(cells));
+  }
   if (!endpoint.action.empty()) {
     std::vector<std::string>& names = acting_[endpoint.action];
     if (names.size() < static_cast<std::size_t>(kHtmlTableLimit))
       names.push_back(endpoint.endpoint);
   }
-  if (endpoints_ <= kHtmlTableLimit)
-    rows_.push_back(cells);
   if (!endpoint.errors.empty() && ++with_errors_ <= kHtmlTableLimit)
     error_rows_.push_back({endpoint.endpoint, endpoint.errors});
 }

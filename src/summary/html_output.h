@@ -27,10 +27,8 @@ class HtmlPage {
  public:
   // Keeps what the page shows of the endpoint, up to the table limit.
   void add(const Endpoint& endpoint);
-  // The same with the endpoint's blockers and cells already worked out.
-  void add(const Endpoint& endpoint,
-           const std::vector<BlockerHit>& blockers,
-           const std::vector<std::string>& cells);
+  // The same with the endpoint's blockers already worked out.
+  void add(const Endpoint& endpoint, const std::vector<BlockerHit>& blockers);
   void write(std::ostream& out,
              const FleetTotals& totals,
              const Comparison* comparison = nullptr,

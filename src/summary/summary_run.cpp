@@ -448,13 +448,12 @@ struct Prepared {
   ParseOutcome outcome;
   bool waits = false;  // assessed once the whole fleet is read
   std::vector<BlockerHit> blockers;
-  std::vector<std::string> cells;  // for the page
   std::string csv_row, json;
 };
 
 // What the outputs asked for need of each endpoint.
 struct Needs {
-  bool cells, csv, json;
+  bool csv, json;
 };
 
 // Assesses the endpoint and writes it out as its outputs will take it.
@@ -464,10 +463,10 @@ void render(Prepared& out, const Needs& needs, const FleetDevices* fleet) {
   endpoint.status = static_cast<int>(assessment.status);
   endpoint.action = std::move(assessment.action);
   out.blockers = blockers_of(endpoint, fleet);
-  if (needs.cells || needs.csv)
-    out.cells = endpoint_cells(endpoint);
-  if (needs.csv)
-    out.csv_row = csv_row(out.cells);
+  if (needs.csv) {
+    out.csv_row.reserve(1024);
+    append_csv_row(out.csv_row, endpoint);
+  }
   if (needs.json)
     out.json = endpoint_json(endpoint);
 }
@@ -536,8 +535,7 @@ void Run::read_all(const FoundFiles& found) {
     if (group && !taken && comparison_)
       comparison_->not_read(to_utf8(endpoint_name(*group)));
   };
-  const Needs needs{outputs_.html.is_open(), outputs_.csv.is_open(),
-                    static_cast<bool>(outputs_.json_writer)};
+  const Needs needs{outputs_.csv.is_open(), static_cast<bool>(outputs_.json_writer)};
   const std::vector<ReportFile>& files = found.files;
   ordered_work<Prepared, std::string>(
       files.size(), std::thread::hardware_concurrency(),
@@ -603,7 +601,7 @@ void Run::take(Prepared& prepared) {
   if (outputs_.json_writer)
     outputs_.json_writer->add_object(prepared.json);
   if (outputs_.html.is_open())
-    outputs_.page.add(endpoint, prepared.blockers, prepared.cells);
+    outputs_.page.add(endpoint, prepared.blockers);
 }
 
 // kAllRead when every output is open, else the exit status.
