@@ -10,6 +10,26 @@
 
 namespace cc::summary {
 
+// A folder held open while its files are read, so that each of them is
+// found by its name alone instead of by its whole path again. Where the
+// platform has no such look-up, it holds nothing and files go by path.
+class InputFolder {
+ public:
+  InputFolder() = default;
+  ~InputFolder();
+  InputFolder(InputFolder&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+  InputFolder(const InputFolder&) = delete;
+  InputFolder& operator=(const InputFolder&) = delete;
+  InputFolder& operator=(InputFolder&&) = delete;
+
+  bool open(const std::string& path);
+  bool is_open() const { return handle_ != -1; }
+
+ private:
+  friend class InputFile;
+  std::intptr_t handle_ = -1;
+};
+
 class InputFile {
  public:
   InputFile() = default;
@@ -20,6 +40,8 @@ class InputFile {
   // False when the file cannot be opened or its size and time not read.
   // `path` is UTF-8 on Windows and the bytes as found elsewhere.
   bool open(const std::string& path);
+  // The same, found by `name` in `folder` when it is open.
+  bool open(const InputFolder& folder, const char* name, const std::string& path);
   std::uint64_t size() const { return size_; }
   std::int64_t modified() const { return modified_; }  // seconds since 1970, UTC
   // Up to `size` bytes from `at` (fewer at the end); -1 on a read error.

@@ -8,14 +8,31 @@
 
 namespace cc::summary {
 
+InputFolder::~InputFolder() {
+  if (handle_ >= 0)
+    ::close(static_cast<int>(handle_));
+}
+
+bool InputFolder::open(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  handle_ = fd;
+  return fd >= 0;
+}
+
 InputFile::~InputFile() {
   if (handle_ >= 0)
     ::close(static_cast<int>(handle_));
 }
 
 bool InputFile::open(const std::string& path) {
+  return open(InputFolder(), path.c_str(), path);
+}
+
+bool InputFile::open(const InputFolder& folder, const char* name, const std::string& path) {
   // Non-blocking: a FIFO put in a report's place must not stop the run.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  const int fd = folder.is_open() ? ::openat(static_cast<int>(folder.handle_), name, flags)
+                                  : ::open(path.c_str(), flags);
   if (fd < 0)
     return false;
   handle_ = fd;

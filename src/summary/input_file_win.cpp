@@ -21,9 +21,20 @@ constexpr std::int64_t kTicksTo1970 = 116444736000000000LL;
 
 }  // namespace
 
+InputFolder::~InputFolder() = default;
+
+// Files go by their whole path here.
+bool InputFolder::open(const std::string&) {
+  return false;
+}
+
 InputFile::~InputFile() {
   if (handle_ != -1)
     CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool InputFile::open(const InputFolder&, const char*, const std::string& path) {
+  return open(path);
 }
 
 bool InputFile::open(const std::string& path) {

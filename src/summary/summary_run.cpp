@@ -474,11 +474,15 @@ void render(Prepared& out, const Needs& needs, const FleetDevices* fleet) {
 // What the rest of the fleet shows changes only an AMD driver update: every
 // other endpoint is assessed here, on the worker thread.
 void prepare(const ReportFile& file,
+             const InputFolder& folder,
              const Needs& needs,
              Prepared& out,
              std::string& buffer) {
   std::int64_t modified = 0;
-  out.outcome = read_newest_report(file.path, buffer, &modified);
+  InputFile in;
+  out.outcome = in.open(folder, file.path.c_str() + file.name_at, file.path)
+                    ? read_newest_report(in, buffer, &modified)
+                    : ParseOutcome{std::nullopt, kReasonCannotOpen};
   out.time = file.time != kTimeUnknown ? file.time : modified;
   if (!out.outcome.endpoint)
     return;
@@ -489,6 +493,24 @@ void prepare(const ReportFile& file,
   out.waits = waits_for_fleet(endpoint);
   if (!out.waits)
     render(out, needs, nullptr);
+}
+
+// The folders whose files are read, held open (the first few hundred: each
+// costs a file handle), by the index of their real path.
+std::vector<InputFolder> open_folders(const FoundFiles& found) {
+  constexpr std::size_t kMostFolders = 256;
+  std::vector<bool> walked(found.roots.size());
+  for (const ReportFile& file : found.files)
+    if (file.relative_at < file.path.size())
+      walked[file.root] = true;
+  std::vector<InputFolder> folders;
+  folders.reserve(std::min(found.roots.size(), kMostFolders));
+  for (std::size_t root = 0; root < walked.size() && root < kMostFolders; ++root) {
+    folders.emplace_back();
+    if (walked[root])
+      folders.back().open(found.roots[root]);
+  }
+  return folders;
 }
 
 // A worker that keeps nothing from item to item.
@@ -537,10 +559,14 @@ void Run::read_all(const FoundFiles& found) {
   };
   const Needs needs{outputs_.csv.is_open(), static_cast<bool>(outputs_.json_writer)};
   const std::vector<ReportFile>& files = found.files;
+  const std::vector<InputFolder> folders = open_folders(found);
+  const InputFolder by_path;
   ordered_work<Prepared, std::string>(
       files.size(), std::thread::hardware_concurrency(),
       [&](std::size_t i, Prepared& out, std::string& buffer) {
-        prepare(files[i], needs, out, buffer);
+        const ReportFile& file = files[i];
+        const bool in_folder = file.relative_at < file.path.size() && file.root < folders.size();
+        prepare(file, in_folder ? folders[file.root] : by_path, needs, out, buffer);
       },
       [&](std::size_t i, Prepared& prepared) {
         const ReportFile& file = files[i];
@@ -757,6 +783,10 @@ ParseOutcome read_newest_report(const std::string& path,
   InputFile in;
   if (!in.open(path))
     return {std::nullopt, kReasonCannotOpen};
+  return read_newest_report(in, buffer, modified);
+}
+
+ParseOutcome read_newest_report(InputFile& in, std::string& buffer, std::int64_t* modified) {
   if (modified)
     *modified = in.modified();
   // The usual report: one read into a buffer kept from file to file.

@@ -11,6 +11,7 @@
 
 #include "summary/fleet.h"
 #include "summary/fleet_profile.h"
+#include "summary/input_file.h"
 #include "summary/report_parser.h"
 
 namespace cc::summary {
@@ -75,6 +76,8 @@ FoundFiles find_report_files(const std::vector<std::string>& paths,
 ParseOutcome read_newest_report(const std::string& path,
                                 std::string& buffer,
                                 std::int64_t* modified = nullptr);
+// The same from a file already open.
+ParseOutcome read_newest_report(InputFile& in, std::string& buffer, std::int64_t* modified);
 
 inline constexpr char kReasonCannotOpen[] = "cannot be opened";
 inline constexpr char kReasonCannotRead[] = "cannot be read";
