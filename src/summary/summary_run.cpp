@@ -348,6 +348,9 @@ void order_and_dedupe(FoundFiles& found, const FileTimes& times) {
 struct OutputFile {
   std::string name;
   std::string temp;  // empty: written in place
+  // Outputs run to a gigabyte: written a megabyte at a time, in whole pages
+  // the file system need not fill in first.
+  std::unique_ptr<char[]> buffer;
   std::ofstream stream;
   bool is_open() const { return stream.is_open(); }
 };
@@ -371,6 +374,9 @@ bool open_output(const std::string& name, OutputFile& file, std::ostream& err) {
   const fs::file_status status = fs::status(path, ec);
   file.temp = fs::exists(status) && !fs::is_regular_file(status) ? "" : name + ".tmp";
   errno = 0;
+  constexpr std::size_t kBufferSize = 1 << 20;
+  file.buffer.reset(new char[kBufferSize]);
+  file.stream.rdbuf()->pubsetbuf(file.buffer.get(), kBufferSize);
   file.stream.open(fs::u8path(file.temp.empty() ? name : file.temp),
                    std::ios::binary | std::ios::trunc);
   if (!file.stream)
@@ -544,6 +550,11 @@ class Run {
   // the support list refuses by device ID; those endpoints come last.
   FleetDevices devices_;
   std::vector<Prepared> waiting_;
+  std::string csv_pending_;  // rows not yet written (see kBatchBytes)
+  void write_csv_pending() {
+    outputs_.csv.stream.write(csv_pending_.data(), static_cast<std::streamsize>(csv_pending_.size()));
+    csv_pending_.clear();
+  }
 };
 
 void Run::read_all(const FoundFiles& found) {
@@ -589,6 +600,8 @@ void Run::read_all(const FoundFiles& found) {
       },
       [&](std::size_t, Prepared& prepared) { take(prepared); });
   waiting_.clear();
+  if (outputs_.csv.is_open())
+    write_csv_pending();
 }
 
 bool Run::read(const ReportFile& file, Prepared& prepared, bool newer_taken) {
@@ -618,11 +631,12 @@ void Run::take(Prepared& prepared) {
   profile_.add(endpoint.endpoint, endpoint.os, prepared.time);
   const std::string* previous = comparison_ ? comparison_->see(endpoint) : nullptr;
   if (outputs_.csv.is_open()) {
-    std::ostream& csv = outputs_.csv.stream;
-    csv << prepared.csv_row;
+    csv_pending_ += prepared.csv_row;
     if (previous_column_)
-      csv << ',' << csv_cell(previous ? *previous : std::string());
-    csv << "\r\n";
+      csv_pending_.append(1, ',').append(csv_cell(previous ? *previous : std::string()));
+    csv_pending_ += "\r\n";
+    if (csv_pending_.size() >= kBatchBytes)
+      write_csv_pending();
   }
   if (outputs_.json_writer)
     outputs_.json_writer->add_object(prepared.json);
