@@ -12,6 +12,7 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 
 #include "summary/compare.h"
@@ -744,6 +745,13 @@ FoundFiles find_report_files(const std::vector<std::string>& paths,
     else
       found.unreadable.push_back({name, "not found"});
   }
+  // An input reached two ways (named, and in a folder named) is listed once.
+  std::unordered_set<std::string> seen;
+  std::vector<Unreadable> unreadable;
+  for (Unreadable& input : found.unreadable)
+    if (seen.insert(real_key(fs::u8path(input.file))).second)
+      unreadable.push_back(std::move(input));
+  found.unreadable.swap(unreadable);
   std::vector<std::string> skipped;
   for (const std::string& name : skip)
     if (!name.empty())
