@@ -1,5 +1,6 @@
 // What blocks hardware encoding, per endpoint and added up over a fleet.
 #include "summary/fleet.h"
+#include "summary/fleet_profile.h"
 
 #include <gtest/gtest.h>
 
@@ -352,6 +353,12 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
        Status::kDriverUpdate,
        kIntelUpdate,
        {"Intel graphics card on Windows 7 not supported by driver version"}},
+      {"a refusal by driver version whose driver the policy accepts",
+       report(kFootnote, kNvidiaRefused + kIntelRefused,
+              "\tName=Intel(R) HD Graphics 4600\n\tDriver=10.18.10.4300\n"),
+       Status::kUnknown,
+       "re-run the checker",
+       {kBlockerCheckFailed}},
       {"camera check crashed",
        report("\t Software", "\tThere are no hardware H.264 encoders\n", "",
               "\t\t*** Error: check_uvc11_camera_capability catch undefined exception! "
@@ -391,6 +398,22 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
       reasons.push_back(hit.reason);
     EXPECT_EQ(reasons, c.blockers) << c.name;
   }
+}
+
+// Every report older than the limit is counted; the first names_kept are named.
+TEST(FleetTest, ProfileNamesTheFirstStaleEndpoints) {
+  const std::int64_t day = 86400, now = 100 * day;
+  FleetProfile profile(now, 30, 2);
+  profile.add("fresh", "Windows 10", now - 30 * day);  // just inside the limit
+  profile.add("a", "Windows 10", now - 30 * day - 1);
+  profile.add("b", "", 5);
+  profile.add("c", "Windows 10", 7);
+  EXPECT_EQ(profile.stale(), 3);
+  EXPECT_EQ(profile.stale_names(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(profile.systems(), (std::vector<std::pair<std::string, int>>{{"Windows 10", 3},
+                                                                         {"(not named)", 1}}));
+  EXPECT_EQ(profile.oldest(), 5);
+  EXPECT_EQ(profile.newest(), now - 30 * day);
 }
 
 // The Info line an emulated build writes, made from its format, with each

@@ -169,6 +169,7 @@ TEST(ReportParserTest, AnsiNamesBecomeUtf8) {
       {std::string("\xFF\xDB\xFF\xDF", 4), "\xF4\x8F\xBF\xBF"},
       {std::string("\x00\xDC\x00\xDC", 4), "\xEF\xBF\xBD\xEF\xBF\xBD"},
       {std::string("\xFF\xD7\x00\xE0", 4), "\xED\x9F\xBF\xEE\x80\x80"},
+      {std::string("\xFF\xDF\x00\xD8\x00\xE0", 6), "\xEF\xBF\xBD\xEF\xBF\xBD\xEE\x80\x80"},
   };
   for (const auto& [wide, utf8] : units)
     EXPECT_EQ(utf16_to_utf8(wide), utf8) << ::testing::PrintToString(wide);
