@@ -347,12 +347,19 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
        Status::kUnknown,
        unknown + "check_uvc11_camera_capability did not begin: an earlier check did not answer!",
        {kBlockerNeverBegan}},
-      {"feature probe failed after a refusal",
-       report(kFootnote, kIntelRefused + "\t\t*** Error: check_codec_capabilities catch undefined "
-                                         "exception! LastError: 5\n"),
-       Status::kDriverUpdate,
-       kIntelUpdate,
-       {"Intel graphics card on Windows 7 not supported by driver version"}},
+      {"feature probe failed after a refusal: the refusal stands",
+       report("\t Software", kNvidiaRefused + "\t\t*** Error: check_codec_capabilities catch "
+                                              "undefined exception! LastError: 5\n"),
+       Status::kCannot,
+       "the vendor is not on the support list (NVIDIA graphics card not supported by VID): no "
+       "driver fixes it",
+       {"NVIDIA graphics card not supported by VID"}},
+      {"feature probe stalled after a refusal",
+       report("\t Software", kNvidiaRefused + "\t\t*** Error: check_codec_capabilities did not "
+                                              "answer within 30 seconds!\n"),
+       Status::kUnknown,
+       unknown + "check_codec_capabilities did not answer within 30 seconds!",
+       {kBlockerCheckFailed}},
       {"a refusal by driver version whose driver the policy accepts",
        report(kFootnote, kNvidiaRefused + kIntelRefused,
               "\tName=Intel(R) HD Graphics 4600\n\tDriver=10.18.10.4300\n"),
