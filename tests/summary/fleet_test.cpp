@@ -306,14 +306,18 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
        "series is accepted; install 9.17.11.0 or later, except 9.18.10.3222 and 20.19.15.4308, if "
        "the vendor offers one for this adapter",
        {"Intel graphics card not supported by driver version"}},
-      {"AMD on Windows 7, the fleet shows nothing",
+      {"AMD on Windows 7, the fleet shows no refusal by device",
        report(kFootnote, amd_refused("driver version"), kAmd7660 + "13.301.1005.0\n"),
        Status::kDriverUpdate,
        "update the driver of AMD Radeon HD 7660D from 13.301.1005.0 to 16.200.0.0 or later (AMD "
        "also checks the device ID: on Windows 7 only the devices on its list are accepted)",
-       {"AMD graphics card on Windows 7 not supported by driver version"}},
+       {"AMD graphics card on Windows 7 not supported by driver version"},
+       // The model's driver passed there; another adapter's did not.
+       report(kFootnote, amd_refused("driver version"),
+              kAmd7660 + "22.19.162.4\n\tName=AMD Radeon RX 580\n\tDriver=13.250.0.0\n")},
       {"AMD on Windows 7, the fleet shows the model refused by device",
-       report(kFootnote, amd_refused("driver version"), kAmd7660 + "13.301.1005.0\n"),
+       report(kFootnote, amd_refused("driver version"),  // (the RX 580's driver passes)
+              "\tName=AMD Radeon RX 580\n\tDriver=22.19.162.4\n" + kAmd7660 + "13.301.1005.0\n"),
        Status::kCannot,
        "the device is not on the support list: 1 endpoint with AMD Radeon HD 7660D showed it "
        "refused by device ID (AMD graphics card on Windows 7 not supported by PID): no driver "

@@ -224,6 +224,7 @@ TEST_F(SummaryRunTest, HostileNamesStayText) {
   const std::string html = read(dir_ / "out.html");
   EXPECT_EQ(html.find("<script"), std::string::npos);
   EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+  EXPECT_NE(html.find("<rect x=\"470\" y=\"4\" width=\"260\" "), std::string::npos);  // one fills
   EXPECT_EQ(html.find("http://"),
             html.find("http://www.w3.org/2000/svg"));  // the SVG namespace only
 }
