@@ -503,7 +503,8 @@ TEST_F(SummaryRunTest, OutputsThatFailAreReported) {
     int status;
     std::string message;
   } cases[] = {
-      {missing, "", kNotWritten, "Can't create " + missing + ": No such file or directory\n"},
+      {(dir_ / "opened.csv").string(), missing, kNotWritten,
+       "Can't create " + missing + ": No such file or directory\n"},
       {(dir_ / "folder.csv").string(), "", kNotWritten, "Can't create "},
       {"/dev/full", (dir_ / "page.html").string(), kNotWritten,
        "Can't write /dev/full: No space left on device\n"},
