@@ -1,5 +1,6 @@
 // What blocks hardware encoding, per endpoint and added up over a fleet.
 #include "summary/fleet.h"
+#include "summary/fleet_profile.h"
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,8 @@ TEST(FleetTest, TotalsCountEndpointsOnceAndRankThem) {
   for (int i = 0; i < 3; ++i) {
     Endpoint e = endpoint("\t Software*", {refused, refused});
     e.errors.assign(i, "*** Error: x");  // Error lines on two of them
+    if (i == 2)  // two of one model: the model and its driver count once
+      e.adapters.push_back(e.adapters[0]);
     totals.add(e);
   }
   Endpoint onboard = endpoint("\t Onboard hardware", {encoder("AMD MFT", true, "")});
@@ -104,8 +107,7 @@ TEST(FleetTest, TotalsCountEndpointsOnceAndRankThem) {
   ASSERT_EQ(blockers.size(), 1u);
   EXPECT_EQ(blockers[0].endpoints, 3);
   EXPECT_EQ(blockers[0].adapters, (std::map<std::string, int>{{"Intel(R) HD Graphics 4600", 3}}));
-  EXPECT_EQ(blockers[0].drivers.size(), 1u);
-  EXPECT_EQ(blockers[0].drivers.begin()->first, "9.18.10.3222");
+  EXPECT_EQ(blockers[0].drivers, (std::map<std::string, int, VersionOrder>{{"9.18.10.3222", 3}}));
   EXPECT_EQ(totals.with_status(Status::kDriverUpdate), 3);
   EXPECT_EQ(totals.headline(),
             "1 of 4 endpoints (25%) encode H.264 in hardware; 3 more would after a driver "
@@ -304,14 +306,18 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
        "series is accepted; install 9.17.11.0 or later, except 9.18.10.3222 and 20.19.15.4308, if "
        "the vendor offers one for this adapter",
        {"Intel graphics card not supported by driver version"}},
-      {"AMD on Windows 7, the fleet shows nothing",
+      {"AMD on Windows 7, the fleet shows no refusal by device",
        report(kFootnote, amd_refused("driver version"), kAmd7660 + "13.301.1005.0\n"),
        Status::kDriverUpdate,
        "update the driver of AMD Radeon HD 7660D from 13.301.1005.0 to 16.200.0.0 or later (AMD "
        "also checks the device ID: on Windows 7 only the devices on its list are accepted)",
-       {"AMD graphics card on Windows 7 not supported by driver version"}},
+       {"AMD graphics card on Windows 7 not supported by driver version"},
+       // The model's driver passed there; another adapter's did not.
+       report(kFootnote, amd_refused("driver version"),
+              kAmd7660 + "22.19.162.4\n\tName=AMD Radeon RX 580\n\tDriver=13.250.0.0\n")},
       {"AMD on Windows 7, the fleet shows the model refused by device",
-       report(kFootnote, amd_refused("driver version"), kAmd7660 + "13.301.1005.0\n"),
+       report(kFootnote, amd_refused("driver version"),  // (the RX 580's driver passes)
+              "\tName=AMD Radeon RX 580\n\tDriver=22.19.162.4\n" + kAmd7660 + "13.301.1005.0\n"),
        Status::kCannot,
        "the device is not on the support list: 1 endpoint with AMD Radeon HD 7660D showed it "
        "refused by device ID (AMD graphics card on Windows 7 not supported by PID): no driver "
@@ -346,12 +352,25 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
        Status::kUnknown,
        unknown + "check_uvc11_camera_capability did not begin: an earlier check did not answer!",
        {kBlockerNeverBegan}},
-      {"feature probe failed after a refusal",
-       report(kFootnote, kIntelRefused + "\t\t*** Error: check_codec_capabilities catch undefined "
-                                         "exception! LastError: 5\n"),
-       Status::kDriverUpdate,
-       kIntelUpdate,
-       {"Intel graphics card on Windows 7 not supported by driver version"}},
+      {"feature probe failed after a refusal: the refusal stands",
+       report("\t Software", kNvidiaRefused + "\t\t*** Error: check_codec_capabilities catch "
+                                              "undefined exception! LastError: 5\n"),
+       Status::kCannot,
+       "the vendor is not on the support list (NVIDIA graphics card not supported by VID): no "
+       "driver fixes it",
+       {"NVIDIA graphics card not supported by VID"}},
+      {"feature probe stalled after a refusal",
+       report("\t Software", kNvidiaRefused + "\t\t*** Error: check_codec_capabilities did not "
+                                              "answer within 30 seconds!\n"),
+       Status::kUnknown,
+       unknown + "check_codec_capabilities did not answer within 30 seconds!",
+       {kBlockerCheckFailed}},
+      {"a refusal by driver version whose driver the policy accepts",
+       report(kFootnote, kNvidiaRefused + kIntelRefused,
+              "\tName=Intel(R) HD Graphics 4600\n\tDriver=10.18.10.4300\n"),
+       Status::kUnknown,
+       "re-run the checker",
+       {kBlockerCheckFailed}},
       {"camera check crashed",
        report("\t Software", "\tThere are no hardware H.264 encoders\n", "",
               "\t\t*** Error: check_uvc11_camera_capability catch undefined exception! "
@@ -391,6 +410,22 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
       reasons.push_back(hit.reason);
     EXPECT_EQ(reasons, c.blockers) << c.name;
   }
+}
+
+// Every report older than the limit is counted; the first names_kept are named.
+TEST(FleetTest, ProfileNamesTheFirstStaleEndpoints) {
+  const std::int64_t day = 86400, now = 100 * day;
+  FleetProfile profile(now, 30, 2);
+  profile.add("fresh", "Windows 10", now - 30 * day);  // just inside the limit
+  profile.add("a", "Windows 10", now - 30 * day - 1);
+  profile.add("b", "", 5);
+  profile.add("c", "Windows 10", 7);
+  EXPECT_EQ(profile.stale(), 3);
+  EXPECT_EQ(profile.stale_names(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(profile.systems(), (std::vector<std::pair<std::string, int>>{{"Windows 10", 3},
+                                                                         {"(not named)", 1}}));
+  EXPECT_EQ(profile.oldest(), 5);
+  EXPECT_EQ(profile.newest(), now - 30 * day);
 }
 
 // The Info line an emulated build writes, made from its format, with each

@@ -169,6 +169,7 @@ TEST(ReportParserTest, AnsiNamesBecomeUtf8) {
       {std::string("\xFF\xDB\xFF\xDF", 4), "\xF4\x8F\xBF\xBF"},
       {std::string("\x00\xDC\x00\xDC", 4), "\xEF\xBF\xBD\xEF\xBF\xBD"},
       {std::string("\xFF\xD7\x00\xE0", 4), "\xED\x9F\xBF\xEE\x80\x80"},
+      {std::string("\xFF\xDF\x00\xD8\x00\xE0", 6), "\xEF\xBF\xBD\xEF\xBF\xBD\xEE\x80\x80"},
   };
   for (const auto& [wide, utf8] : units)
     EXPECT_EQ(utf16_to_utf8(wide), utf8) << ::testing::PrintToString(wide);
@@ -181,6 +182,8 @@ TEST(ReportParserTest, AppendedRunsTheLastCompleteOneCounts) {
   const std::string first = kFullReport;
   std::string second = kFullReport;
   second.replace(second.find("Windows 7 Professional"), 22, "Windows 10 Pro");
+  second.replace(second.find("1233"), 4, "1239");  // every digit of a version line
+  const std::string any_version = "Capability Checker v2.5 beta" + second.substr(second.find('\n'));
   const std::string prompt = "Press any key to continue . . . \n";
   // A pause that did not end its line: the next run's banner follows it.
   const std::string open_prompt = "Press any key to continue . . . ";
@@ -207,8 +210,8 @@ TEST(ReportParserTest, AppendedRunsTheLastCompleteOneCounts) {
        "Windows 10 Pro", 1},
       {"UTF-8 run after UTF-16", utf16(first) + second, "Windows 10 Pro", 1},
       {"UTF-16 run cut short", first + wide_second.substr(0, 200), "Windows 7 Professional", 0},
-      {"a banner at a line start, any version", first + "Capability Checker v2.5 beta" +
-                                                    second.substr(second.find('\n')),
+      {"a banner at a line start, any version", first + any_version, "Windows 10 Pro", 1},
+      {"the same in UTF-16", utf16(crlf(first)) + utf16(crlf(any_version)).substr(2),
        "Windows 10 Pro", 1},
       {"followed by 1 MiB of blanks", first + std::string(kTailBytes, ' '),
        "Windows 7 Professional", 0},

@@ -129,13 +129,15 @@ TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
   const fs::path reports = dir_ / "reports";
   write(reports / "site1" / "PC-01.txt", machine_report({2, 2, 2}));
   write(reports / "site2" / "pc-01.TXT", machine_report({1, 1, 0}));
-  write(reports / "PC-02.txt", machine_report({1, 0, 0}));
+  write(reports / "PC-02.Txt", machine_report({1, 0, 0}));
   std::string newer = machine_report({1, 0, 0});
   write(reports / "PC-03.txt", newer.replace(newer.find("2.4.0.1233"), 10, "2.5.0.7"));
   set_time(reports / "site1" / "PC-01.txt", 1796750000);
   set_time(reports / "site2" / "pc-01.TXT", 1796761240);  // the newer run of PC-01 counts
   write(reports / "notes.txt", "minutes of the meeting\n");
   write(reports / "image.png", std::string("\x89PNG\0", 5));
+  write(reports / "notes.txt.bak", "");  // no report by its name: not read
+  write(reports / "x" / ".txt", "");
   // A folder named with a trailing separator names its endpoints the same.
   EXPECT_EQ(run({reports.string() + "/", (dir_ / "missing").string()}), kSomeNotRead);
 
@@ -222,6 +224,7 @@ TEST_F(SummaryRunTest, HostileNamesStayText) {
   const std::string html = read(dir_ / "out.html");
   EXPECT_EQ(html.find("<script"), std::string::npos);
   EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+  EXPECT_NE(html.find("<rect x=\"470\" y=\"4\" width=\"260\" "), std::string::npos);  // one fills
   EXPECT_EQ(html.find("http://"),
             html.find("http://www.w3.org/2000/svg"));  // the SVG namespace only
 }
@@ -289,6 +292,7 @@ TEST_F(SummaryRunTest, LinksAndSpecialFilesAreNamed) {
   fs::create_directory_symlink(r, r / "site1" / "loop");
   fs::create_symlink(r / "gone", r / "dangling.txt");
   ASSERT_EQ(mkfifo((r / "pipe.txt").c_str(), 0600), 0);
+  fs::create_symlink(r / "pipe.txt", r / "to_pipe.txt");
   ASSERT_EQ(mkfifo((dir_ / "named.txt").c_str(), 0600), 0);
   EXPECT_EQ(run({r.string(), (dir_ / "named.txt").string()}), kSomeNotRead);
   EXPECT_NE(out_.str().find("Endpoints read: 2\nOlder reports of them: 0\n"), std::string::npos)
@@ -297,11 +301,12 @@ TEST_F(SummaryRunTest, LinksAndSpecialFilesAreNamed) {
   const std::string named[] = {"/loop: link loop: leads back to " + r.string() + "\n",
                                (r / "dangling.txt").string() + ": link leads nowhere\n",
                                (r / "pipe.txt").string() + ": not a regular file (FIFO)\n",
+                               (r / "to_pipe.txt").string() + ": not a regular file (FIFO)\n",
                                (dir_ / "named.txt").string() + ": not a regular file (FIFO)\n"};
   const std::string err = err_.str();
   for (const std::string& line : named)
     EXPECT_NE(err.find(line), std::string::npos) << err;
-  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 4) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 5) << err;
 }
 
 // File names that are not UTF-8 reach the outputs as UTF-8 (read as
@@ -468,13 +473,23 @@ TEST(JsonOutputTest, ControlCharactersAreEscaped) {
   EXPECT_NE(endpoint_json(e).find(R"("a\u0001\u001f\u0010\"\\\n\r\t)" "\x7F\""),
             std::string::npos)
       << endpoint_json(e);
+  // Not UTF-8 after an ASCII start: the whole text once, read as Windows-1252.
+  e.os = "abc\xE9" "def";
+  EXPECT_NE(endpoint_json(e).find("\"os\":\"abc\xC3\xA9" "def\""), std::string::npos) << endpoint_json(e);
 }
 
+// Leap days by the 4, 100 and 400 year rules, on both sides of 1970 and of
+// the first day that the date arithmetic counts from (0000-03-01).
 TEST(SummaryTimeTest, Iso8601Utc) {
-  EXPECT_EQ(iso8601_utc(0), "1970-01-01T00:00:00Z");
-  EXPECT_EQ(iso8601_utc(951782400), "2000-02-29T00:00:00Z");
-  EXPECT_EQ(iso8601_utc(1796761240), "2026-12-08T20:20:40Z");
-  EXPECT_EQ(iso8601_utc(-1), "1969-12-31T23:59:59Z");
+  const std::pair<std::int64_t, const char*> cases[] = {
+      {0, "1970-01-01T00:00:00Z"},           {-1, "1969-12-31T23:59:59Z"},
+      {951782400, "2000-02-29T00:00:00Z"},   {951868800, "2000-03-01T00:00:00Z"},
+      {4107542399, "2100-02-28T23:59:59Z"},  {4107542400, "2100-03-01T00:00:00Z"},
+      {1796761240, "2026-12-08T20:20:40Z"},  {1798761599, "2026-12-31T23:59:59Z"},
+      {-2203891200, "1900-03-01T00:00:00Z"}, {13574608496, "2400-02-29T12:34:56Z"},
+      {-74784816000, "-400-03-01T00:00:00Z"}};
+  for (const auto& [seconds, text] : cases)
+    EXPECT_EQ(iso8601_utc(seconds), text) << seconds;
 }
 
 // An output that cannot be created stops the run before reading; one that
@@ -488,7 +503,8 @@ TEST_F(SummaryRunTest, OutputsThatFailAreReported) {
     int status;
     std::string message;
   } cases[] = {
-      {missing, "", kNotWritten, "Can't create " + missing + ": No such file or directory\n"},
+      {(dir_ / "opened.csv").string(), missing, kNotWritten,
+       "Can't create " + missing + ": No such file or directory\n"},
       {(dir_ / "folder.csv").string(), "", kNotWritten, "Can't create "},
       {"/dev/full", (dir_ / "page.html").string(), kNotWritten,
        "Can't write /dev/full: No space left on device\n"},
