@@ -251,6 +251,15 @@ TEST_F(SummaryRunTest, EachFileCountsOnce) {
   EXPECT_NE(err.str().find("fleet.txt: no banner"), std::string::npos) << err.str();
 }
 
+// Files in folders past those held open for the run are read by their path.
+TEST_F(SummaryRunTest, EveryFolderIsRead) {
+  const std::string report = machine_report({1, 1, 0});
+  for (int i = 0; i < 300; ++i)
+    write(dir_ / "r" / ("site" + std::to_string(i)) / ("PC-" + std::to_string(i) + ".txt"), report);
+  EXPECT_EQ(run({(dir_ / "r").string()}), kAllRead) << err_.str();
+  EXPECT_NE(out_.str().find("Endpoints read: 300\n"), std::string::npos) << out_.str();
+}
+
 // A folder that cannot be read is named with its reason and fails the run;
 // the rest is read. Root reads every folder, so the test reads as nobody.
 TEST_F(SummaryRunTest, UnreadableFoldersAreNamed) {
@@ -292,9 +301,12 @@ TEST_F(SummaryRunTest, LinksAndSpecialFilesAreNamed) {
   fs::create_directory_symlink(r, r / "site1" / "loop");
   fs::create_symlink(r / "gone", r / "dangling.txt");
   ASSERT_EQ(mkfifo((r / "pipe.txt").c_str(), 0600), 0);
-  fs::create_symlink(r / "pipe.txt", r / "to_pipe.txt");
+  ASSERT_EQ(mkfifo((dir_ / "outside").c_str(), 0600), 0);
+  fs::create_symlink(dir_ / "outside", r / "to_pipe.txt");
   ASSERT_EQ(mkfifo((dir_ / "named.txt").c_str(), 0600), 0);
-  EXPECT_EQ(run({r.string(), (dir_ / "named.txt").string()}), kSomeNotRead);
+  // pipe.txt, named and found in r, is listed once.
+  EXPECT_EQ(run({r.string(), (dir_ / "named.txt").string(), (r / "pipe.txt").string()}),
+            kSomeNotRead);
   EXPECT_NE(out_.str().find("Endpoints read: 2\nOlder reports of them: 0\n"), std::string::npos)
       << out_.str();
   // (the loop is met under site1 or alias, as the folder lists them)
