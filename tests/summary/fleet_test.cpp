@@ -323,8 +323,9 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
        "refused by device ID (AMD graphics card on Windows 7 not supported by PID): no driver "
        "fixes it",
        {"AMD graphics card on Windows 7 not supported by PID"},
-       // The device refused is the one whose driver passed.
-       report(kFootnote, amd_refused("PID"),
+       // The device refused is the one whose driver passed (after another
+       // vendor's encoder).
+       report(kFootnote, kIntelRefused + amd_refused("PID"),
               kAmd7660 + "22.19.162.4\n\tName=AMD Radeon RX 580\n\tDriver=13.250.0.0\n")},
       {"Microsoft Basic Display Adapter",
        report("\t Software", "\tThere are no hardware H.264 encoders\n",

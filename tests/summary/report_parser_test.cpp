@@ -97,6 +97,12 @@ TEST(ReportParserTest, KnowsEveryLine) {
                           "*** Error: check_hardware_encoder_capability did not answer within 30 "
                           "seconds!",
                           "<Error: Couldn't define GPU name. Error: -2147024891>"}));
+  // A decoding line that only ends as the GPU-name error does is no error.
+  std::string odd = kFullReport;
+  odd.insert(odd.find("\t<Unknown GPU name>"), "\tOdd <GPU>\n");
+  const ParseOutcome stray = parse_report(odd);
+  ASSERT_TRUE(stray.endpoint) << stray.reason;
+  EXPECT_EQ(stray.endpoint->errors, e.errors);
 }
 
 std::string crlf(const std::string& text) {

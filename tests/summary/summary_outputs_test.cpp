@@ -1,10 +1,12 @@
 // CapabilitySummary end to end on a folder: exit status, text summary,
 // CSV, JSON and HTML, with a hostile name and a file that is no report.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -180,6 +182,7 @@ TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
   EXPECT_NE(text.find("       2  No hardware H.264 encoder\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Files not read: 2"), std::string::npos) << text;
   EXPECT_NE(err_.str().find("notes.txt: no banner\n"), std::string::npos) << err_.str();
+  EXPECT_NE(read(dir_ / "out.html").find("no banner"), std::string::npos);  // listed there too
   EXPECT_NE(err_.str().find("note: 1 report of checker version 2.5.0.7, newer than 2.4.0.1233"),
             std::string::npos)
       << err_.str();
@@ -244,6 +247,10 @@ TEST_F(SummaryRunTest, EachFileCountsOnce) {
   EXPECT_EQ(run_summary(options, out_, err_), kAllRead) << err_.str();
   EXPECT_NE(out_.str().find("Endpoints read: 2\nOlder reports of them: 0\n"), std::string::npos)
       << out_.str();
+  // Run again, it does not read its own earlier outputs either.
+  std::ostringstream again;
+  EXPECT_EQ(run_summary(options, again, err_), kAllRead) << err_.str();
+  EXPECT_NE(again.str().find("Endpoints read: 2\n"), std::string::npos) << again.str();
   // A second run reads the first one's outputs as the files they are.
   options.csv = options.json = "";
   std::ostringstream out, err;
@@ -490,6 +497,23 @@ TEST(JsonOutputTest, ControlCharactersAreEscaped) {
   EXPECT_NE(endpoint_json(e).find("\"os\":\"abc\xC3\xA9" "def\""), std::string::npos) << endpoint_json(e);
 }
 
+// Past the megabyte the writer gathers before writing, every endpoint still
+// reaches the file.
+TEST(JsonOutputTest, LargeFleetsKeepEveryEndpoint) {
+  std::ostringstream out;
+  JsonWriter writer(out, "2026-12-09T00:00:00Z");
+  Endpoint e;
+  e.os = std::string(2000, 'x');
+  for (int i = 0; i < 700; ++i) {
+    e.endpoint = "PC-" + std::to_string(i);
+    writer.add(e);
+  }
+  writer.finish(FleetTotals());
+  const nlohmann::json json = nlohmann::json::parse(out.str());
+  ASSERT_EQ(json["endpoints"].size(), 700u);
+  EXPECT_EQ(json["endpoints"][699]["endpoint"], "PC-699");
+}
+
 // Leap days by the 4, 100 and 400 year rules, on both sides of 1970 and of
 // the first day that the date arithmetic counts from (0000-03-01).
 TEST(SummaryTimeTest, Iso8601Utc) {
@@ -533,6 +557,24 @@ TEST_F(SummaryRunTest, OutputsThatFailAreReported) {
     EXPECT_EQ(run_summary(options, out, err), c.status) << c.csv;
     EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
   }
+  // A file that stops growing part way (at the file size limit here):
+  // its temporary name is removed too.
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  rlimit small = limit;
+  small.rlim_cur = 512;
+  const auto xfsz = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  SummaryOptions options;
+  options.paths = {(dir_ / "r").string()};
+  options.json = (dir_ / "cut.json").string();
+  std::ostringstream out, err;
+  const int status = run_summary(options, out, err);
+  setrlimit(RLIMIT_FSIZE, &limit);
+  signal(SIGXFSZ, xfsz);
+  EXPECT_EQ(status, kNotWritten);
+  EXPECT_NE(err.str().find("Can't write " + options.json + ": "), std::string::npos) << err.str();
+  EXPECT_FALSE(fs::exists(options.json));
   for (const auto& entry : fs::directory_iterator(dir_))
     EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 }
