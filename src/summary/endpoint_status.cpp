@@ -70,8 +70,8 @@ const Vendor* vendor_of_adapter(const Adapter& adapter) {
   return nullptr;
 }
 
-// The adapters a refusal is about: those of the vendor it names, those of no
-// known vendor for an unknown one, and all where that finds none.
+}  // namespace
+
 std::vector<const Adapter*> adapters_of(const std::string& reason,
                                         const std::vector<Adapter>& all) {
   // Reasons begin with the vendor's word ("Intel graphics card ...").
@@ -93,6 +93,8 @@ std::vector<const Adapter*> adapters_of(const std::string& reason,
       matching.push_back(&adapter);
   return matching;
 }
+
+namespace {
 
 bool any_supported(const Endpoint& e) {
   return std::any_of(e.encoders.begin(), e.encoders.end(),
@@ -285,13 +287,6 @@ bool cameras_answered(const Endpoint& e) {
 }
 
 }  // namespace
-
-std::vector<Adapter> adapters_for(const std::string& reason, const std::vector<Adapter>& all) {
-  std::vector<Adapter> matching;
-  for (const Adapter* adapter : adapters_of(reason, all))
-    matching.push_back(*adapter);
-  return matching;
-}
 
 const char* status_name(Status status) {
   return kNames[static_cast<int>(status)];

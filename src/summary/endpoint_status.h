@@ -70,7 +70,8 @@ const std::string& deciding_error(const Endpoint& endpoint);
 // The adapters a support-policy reason is about: those of the vendor it
 // names (by their names), those of no known vendor for an unknown one, and
 // all where that finds none.
-std::vector<Adapter> adapters_for(const std::string& reason, const std::vector<Adapter>& all);
+std::vector<const Adapter*> adapters_of(const std::string& reason,
+                                        const std::vector<Adapter>& all);
 
 // True for the two hardware statuses.
 inline bool in_hardware(Status status) {

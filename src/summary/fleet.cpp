@@ -93,8 +93,11 @@ std::vector<BlockerHit> blockers_of(const Endpoint& e, const FleetDevices* fleet
     std::set<std::string> seen;
     for (const Encoder& encoder : e.encoders) {
       const std::string reason = blocker_reason(encoder.reason, e.adapters, fleet);
-      if (!reason.empty() && seen.insert(reason).second)
-        hits.push_back({reason, adapters_for(reason, e.adapters)});
+      if (reason.empty() || !seen.insert(reason).second)
+        continue;
+      BlockerHit& hit = hits.emplace_back(BlockerHit{reason, {}});
+      for (const Adapter* adapter : adapters_of(reason, e.adapters))
+        hit.devices.push_back(*adapter);
     }
     if (e.no_encoders)
       hits.push_back({kBlockerNoEncoder, e.adapters});

@@ -180,13 +180,9 @@ void JsonWriter::add(const Endpoint& endpoint) {
 }
 
 void JsonWriter::add_object(const std::string& object) {
-  pending_ += first_ ? "\n" : ",\n";
-  pending_ += object;
+  out_ << (first_ ? "\n" : ",\n");
+  out_.write(object.data(), static_cast<std::streamsize>(object.size()));
   first_ = false;
-  if (pending_.size() >= kBatchBytes) {
-    out_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
-    pending_.clear();
-  }
 }
 
 namespace {
@@ -207,8 +203,6 @@ Json comparison_json(const Comparison& comparison) {
 }  // namespace
 
 void JsonWriter::finish(const FleetTotals& totals, const Comparison* comparison) {
-  out_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
-  pending_.clear();
   Json list = Json::array();
   for (const Unreadable& file : totals.unreadable())
     list.push_back({{"file", file.file}, {"reason", file.reason}});

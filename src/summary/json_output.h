@@ -3,7 +3,6 @@
 // "older_reports": N, "compare": {...}} (compare only with --compare).
 #pragma once
 
-#include <cstddef>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -17,10 +16,6 @@ namespace cc::summary {
 // Now as "2026-12-08T20:20:40Z".
 std::string utc_now();
 
-// A file stream writes anything of a kilobyte or more at once, and an
-// endpoint's object is about that: the endpoints go out a megabyte at a time.
-inline constexpr std::size_t kBatchBytes = 1 << 20;
-
 class JsonWriter {
  public:
   // written: when, as ISO 8601 UTC; a later --compare says "since" then.
@@ -33,7 +28,6 @@ class JsonWriter {
  private:
   std::ostream& out_;
   bool first_ = true;
-  std::string pending_;  // endpoints not yet written: see kBatchBytes
 };
 
 // One endpoint as its JSON object, compact.

@@ -15,6 +15,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "summary/batch_buffer.h"
 #include "summary/compare.h"
 #include "summary/csv_output.h"
 #include "summary/endpoint_status.h"
@@ -63,26 +64,6 @@ std::size_t stem_size(std::string_view name) {
 std::string_view stem_of(const ReportFile& file) {
   return std::string_view(file.path).substr(file.name_at, file.stem_size);
 }
-
-// File times to seconds since 1970: the file clock's distance from now, laid
-// on the system clock's now (C++17 has no clock_cast).
-class FileTimes {
- public:
-  std::int64_t seconds(const fs::path& path) const {
-    std::error_code ec;
-    const fs::file_time_type time = fs::last_write_time(path, ec);
-    if (ec)
-      return 0;
-    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
-        time - file_now_ + (system_now_ - std::chrono::system_clock::time_point()));
-    const std::int64_t ms = since.count();
-    return (ms >= 0 ? ms + 500 : ms - 500) / 1000;  // the nearest second
-  }
-
- private:
-  fs::file_time_type file_now_ = fs::file_time_type::clock::now();
-  std::chrono::system_clock::time_point system_now_ = std::chrono::system_clock::now();
-};
 
 // A named path made absolute and free of "." and ".." and links, so that
 // overlapping paths find each file under one key.
@@ -303,10 +284,36 @@ bool renamed(const ReportFile& file, const std::vector<std::string>& roots) {
   return fold_case(name.substr(0, stem_size(name))) != file.endpoint_key;
 }
 
+// A file found under another name as well (a link "same.txt" to a
+// "PC-01.txt" also found) is read once, under its own name; two such links
+// alone, under the first name in order. Rare: the rest pay one look.
+void drop_renamed(FoundFiles& found) {
+  std::vector<ReportFile>& files = found.files;
+  std::unordered_set<std::string> taken;
+  for (const ReportFile& file : files)
+    if (renamed(file, found.roots))
+      taken.insert(found.roots[file.root]);
+  if (taken.empty())
+    return;
+  std::unordered_set<std::string> kept;
+  auto where = [&](const ReportFile& file) {
+    return found.roots[file.root] + std::string(relative_of(file));
+  };
+  for (const ReportFile& file : files)
+    if (!renamed(file, found.roots) && taken.count(where(file)))
+      kept.insert(where(file));
+  files.erase(std::remove_if(files.begin(), files.end(),
+                             [&](const ReportFile& file) {
+                               return renamed(file, found.roots) &&
+                                      !kept.insert(where(file)).second;
+                             }),
+              files.end());
+}
+
 // The newest file of each endpoint first; one file named twice, once. Only
 // an endpoint with several files needs their times to order them; the rest
 // are timed as they are read, on the reading threads.
-void order_and_dedupe(FoundFiles& found, const FileTimes& times) {
+void order_and_dedupe(FoundFiles& found) {
   std::vector<ReportFile>& files = found.files;
   const std::vector<std::string>& roots = found.roots;
   auto where = [&roots](const ReportFile& a, const ReportFile& b) {
@@ -314,28 +321,23 @@ void order_and_dedupe(FoundFiles& found, const FileTimes& times) {
       return relative_of(a).compare(relative_of(b));
     return compare_joined(roots[a.root], relative_of(a), roots[b.root], relative_of(b));
   };
-  auto same = [&where](const ReportFile& a, const ReportFile& b) { return where(a, b) == 0; };
-  if (std::any_of(files.begin(), files.end(),
-                  [&roots](const ReportFile& file) { return renamed(file, roots); })) {
-    // One file under two names: found by where it is, then grouped.
-    std::sort(files.begin(), files.end(),
-              [&where](const ReportFile& a, const ReportFile& b) { return where(a, b) < 0; });
-    files.erase(std::unique(files.begin(), files.end(), same), files.end());
-    std::stable_sort(files.begin(), files.end(), [](const ReportFile& a, const ReportFile& b) {
-      return a.endpoint_key < b.endpoint_key;
-    });
-  } else {
-    // A file found twice has one name: it lies next to itself.
-    sort_by_endpoint(files, where);
-    files.erase(std::unique(files.begin(), files.end(), same), files.end());
-  }
+  sort_by_endpoint(files, where);
+  // A file found twice by one name lies next to itself.
+  files.erase(std::unique(files.begin(), files.end(),
+                          [&where](const ReportFile& a, const ReportFile& b) {
+                            return a.endpoint_key == b.endpoint_key && where(a, b) == 0;
+                          }),
+              files.end());
+  drop_renamed(found);
   for (auto group = files.begin(); group != files.end();) {
     const auto end = std::find_if(group, files.end(), [&](const ReportFile& file) {
       return file.endpoint_key != group->endpoint_key;
     });
     if (end - group > 1) {
-      for (auto file = group; file != end; ++file)
-        file->time = times.seconds(fs::u8path(file->path));
+      for (auto file = group; file != end; ++file) {
+        InputFile in;
+        file->time = in.open(file->path) ? in.modified() : kTimeUnknown;
+      }
       std::stable_sort(group, end,
                        [](const ReportFile& a, const ReportFile& b) { return a.time > b.time; });
     }
@@ -349,11 +351,12 @@ void order_and_dedupe(FoundFiles& found, const FileTimes& times) {
 struct OutputFile {
   std::string name;
   std::string temp;  // empty: written in place
+  std::filebuf file;
   // Outputs run to a gigabyte: written a megabyte at a time, in whole pages
   // the file system need not fill in first.
-  std::unique_ptr<char[]> buffer;
-  std::ofstream stream;
-  bool is_open() const { return stream.is_open(); }
+  BatchBuffer batch{&file};
+  std::ostream stream{&batch};
+  bool is_open() const { return file.is_open(); }
 };
 
 struct Outputs {
@@ -374,15 +377,13 @@ bool open_output(const std::string& name, OutputFile& file, std::ostream& err) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   file.temp = fs::exists(status) && !fs::is_regular_file(status) ? "" : name + ".tmp";
+  file.file.pubsetbuf(nullptr, 0);  // the batches are its buffer
   errno = 0;
-  constexpr std::size_t kBufferSize = 1 << 20;
-  file.buffer.reset(new char[kBufferSize]);
-  file.stream.rdbuf()->pubsetbuf(file.buffer.get(), kBufferSize);
-  file.stream.open(fs::u8path(file.temp.empty() ? name : file.temp),
-                   std::ios::binary | std::ios::trunc);
-  if (!file.stream)
-    err << "Can't create " << name << ": " << system_reason() << "\n";
-  return static_cast<bool>(file.stream);
+  if (file.file.open(fs::u8path(file.temp.empty() ? name : file.temp),
+                     std::ios::out | std::ios::binary | std::ios::trunc))
+    return true;
+  err << "Can't create " << name << ": " << system_reason() << "\n";
+  return false;
 }
 
 // Closes the output and gives it its own name; false, with the output
@@ -390,12 +391,16 @@ bool open_output(const std::string& name, OutputFile& file, std::ostream& err) {
 bool finish_output(OutputFile& file, std::ostream& err) {
   if (!file.is_open())
     return true;
+  file.stream.flush();
+  int error = file.batch.error();
   errno = 0;
-  file.stream.close();
+  const bool closed = file.file.close() != nullptr;
+  if (error == 0 && !closed)
+    error = errno;
   std::error_code ec;
-  if (file.stream.fail()) {
+  if (!closed || !file.stream) {
     err << "Can't write " << file.name << ": "
-        << (errno ? std::generic_category().message(errno) : std::string("not written completely"))
+        << (error ? std::generic_category().message(error) : std::string("not written completely"))
         << "\n";
     if (!file.temp.empty())
       fs::remove(fs::u8path(file.temp), ec);
@@ -423,7 +428,7 @@ bool finish_output(OutputFile& file, std::ostream& err) {
 void drop_outputs(Outputs& outputs) {
   for (OutputFile* file : {&outputs.csv, &outputs.json, &outputs.html}) {
     if (file->is_open() && !file->temp.empty()) {
-      file->stream.close();
+      file->file.close();
       std::error_code ec;
       fs::remove(fs::u8path(file->temp), ec);
     }
@@ -551,11 +556,6 @@ class Run {
   // the support list refuses by device ID; those endpoints come last.
   FleetDevices devices_;
   std::vector<Prepared> waiting_;
-  std::string csv_pending_;  // rows not yet written (see kBatchBytes)
-  void write_csv_pending() {
-    outputs_.csv.stream.write(csv_pending_.data(), static_cast<std::streamsize>(csv_pending_.size()));
-    csv_pending_.clear();
-  }
 };
 
 void Run::read_all(const FoundFiles& found) {
@@ -601,8 +601,6 @@ void Run::read_all(const FoundFiles& found) {
       },
       [&](std::size_t, Prepared& prepared) { take(prepared); });
   waiting_.clear();
-  if (outputs_.csv.is_open())
-    write_csv_pending();
 }
 
 bool Run::read(const ReportFile& file, Prepared& prepared, bool newer_taken) {
@@ -632,12 +630,11 @@ void Run::take(Prepared& prepared) {
   profile_.add(endpoint.endpoint, endpoint.os, prepared.time);
   const std::string* previous = comparison_ ? comparison_->see(endpoint) : nullptr;
   if (outputs_.csv.is_open()) {
-    csv_pending_ += prepared.csv_row;
+    std::ostream& csv = outputs_.csv.stream;
+    csv.write(prepared.csv_row.data(), static_cast<std::streamsize>(prepared.csv_row.size()));
     if (previous_column_)
-      csv_pending_.append(1, ',').append(csv_cell(previous ? *previous : std::string()));
-    csv_pending_ += "\r\n";
-    if (csv_pending_.size() >= kBatchBytes)
-      write_csv_pending();
+      csv << ',' << csv_cell(previous ? *previous : std::string());
+    csv << "\r\n";
   }
   if (outputs_.json_writer)
     outputs_.json_writer->add_object(prepared.json);
@@ -669,7 +666,9 @@ int start_outputs(const SummaryOptions& options, Outputs& outputs, std::ostream&
 class Closing {
  public:
   Closing() = default;
-  // Closes `file` on another thread; `release` goes there too, to be let go.
+  // Closes `file` on another thread.
+  void start(OutputFile& file) { start(file, nullptr); }
+  // The same, and lets go of `release` there too (a large list takes a while).
   template <typename Release>
   void start(OutputFile& file, Release release) {
     done_ = std::async(std::launch::async, [this, &file, owned = std::move(release)]() mutable {
@@ -764,7 +763,7 @@ FoundFiles find_report_files(const std::vector<std::string>& paths,
   };
   found.files.erase(std::remove_if(found.files.begin(), found.files.end(), is_output),
                     found.files.end());
-  order_and_dedupe(found, FileTimes());
+  order_and_dedupe(found);
   return found;
 }
 
@@ -905,7 +904,7 @@ int run_summary(const SummaryOptions& options, std::ostream& out, std::ostream& 
     comparison->finish();
   if (outputs.json_writer) {
     outputs.json_writer->finish(totals, comparison.get());
-    json.start(outputs.json, 0);
+    json.start(outputs.json);
   }
   if (outputs.html.is_open())
     outputs.page.write(outputs.html.stream, totals, comparison.get(), &run.profile());
