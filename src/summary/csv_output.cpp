@@ -84,7 +84,7 @@ void each_cell(const Endpoint& e, std::string& scratch, Cell cell) {
   cell(join(e.encoders, encoder_text));
   cell(join(e.cameras, camera_text));
   cell(std::to_string(e.errors.size()));
-  cell(e.status >= 0 ? status_name(static_cast<Status>(e.status)) : "");
+  cell(e.status != kNotAssessed ? status_name(static_cast<Status>(e.status)) : "");
   cell(e.action);
   cell(e.report_time);
   cell(join(e.infos, [](std::string& out, const std::string& line) { out += line; }));

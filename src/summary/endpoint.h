@@ -35,6 +35,9 @@ struct Camera {
   std::vector<std::string> notes;  // probe lines written before its own lines, untabbed
 };
 
+// An endpoint's status before the run has assessed it.
+inline constexpr int kNotAssessed = -1;
+
 struct Endpoint {
   std::string endpoint;  // the file name without extension, or its relative path
   std::string file;
@@ -66,7 +69,7 @@ struct Endpoint {
 
   // Filled by the summary run, not the parser.
   std::string report_time;  // the file's modification time, UTC, ISO 8601
-  int status = -1;          // a Status (endpoint_status.h)
+  int status = kNotAssessed;  // a Status (endpoint_status.h)
   std::string action;       // what to do when it does not encode in hardware
 };
 

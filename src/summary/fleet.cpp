@@ -76,7 +76,7 @@ std::string_view verdict_name(const std::string& verdict_text) {
 }
 
 Status status_of(const Endpoint& e) {
-  return e.status >= 0 ? static_cast<Status>(e.status) : assess(e).status;
+  return e.status != kNotAssessed ? static_cast<Status>(e.status) : assess(e).status;
 }
 
 std::vector<BlockerHit> blockers_of(const Endpoint& e, const FleetDevices* fleet) {
@@ -133,7 +133,7 @@ void FleetTotals::add(const Endpoint& e, const std::vector<BlockerHit>& blockers
   ++endpoints_;
   with_errors_ += e.errors.empty() ? 0 : 1;
   ++statuses_[static_cast<int>(status_of(e))];
-  if (e.status < 0) {
+  if (e.status == kNotAssessed) {
     const std::string action = assess(e).action;
     if (!action.empty())
       ++actions_[action];

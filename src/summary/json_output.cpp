@@ -158,7 +158,7 @@ std::string endpoint_json(const Endpoint& e) {
     o.texts("infos", e.infos);
     o.flag("no_encoders", e.no_encoders);
     o.flag("no_cameras", e.no_cameras);
-    o.text("status", e.status >= 0 ? status_name(static_cast<Status>(e.status)) : "");
+    o.text("status", e.status != kNotAssessed ? status_name(static_cast<Status>(e.status)) : "");
     o.text("action", e.action);
     o.text("report_time", e.report_time);
   }

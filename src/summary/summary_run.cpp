@@ -614,13 +614,13 @@ bool Run::read(const ReportFile& file, Prepared& prepared, bool newer_taken) {
     totals_.add_older_report();
   if (newer_taken) {
     totals_.add_older_report();
-    return true;
+  } else {
+    devices_.see(*outcome.endpoint);
+    if (prepared.waits)
+      waiting_.push_back(std::move(prepared));
+    else
+      take(prepared);
   }
-  devices_.see(*outcome.endpoint);
-  if (prepared.waits)
-    waiting_.push_back(std::move(prepared));
-  else
-    take(prepared);
   return true;
 }
 
@@ -786,7 +786,7 @@ constexpr std::size_t kSeam = 128;
 int runs_before(InputFile& in, std::uint64_t end, std::string& piece) {
   int count = 0;
   for (std::uint64_t at = 0; at < end; at += kTailBytes) {
-    const std::uint64_t from = at < 2 ? 0 : at - 2;
+    const std::uint64_t from = at == 0 ? 0 : at - 2;
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(end - at, kTailBytes) + (at - from));
     if (!read_part(in, from, want + kSeam, piece))
