@@ -317,6 +317,10 @@ TEST_F(SummaryRunTest, LinksAndSpecialFilesAreNamed) {
             kSomeNotRead);
   EXPECT_NE(out_.str().find("Endpoints read: 2\nOlder reports of them: 0\n"), std::string::npos)
       << out_.str();
+  // same.txt counts under the name of the file it leads to.
+  const std::string csv = read(dir_ / "out.csv");
+  EXPECT_NE(csv.find("\nPC-01,"), std::string::npos) << csv;
+  EXPECT_EQ(csv.find("\nsame,"), std::string::npos) << csv;
   // (the loop is met under site1 or alias, as the folder lists them)
   const std::string named[] = {"/loop: link loop: leads back to " + r.string() + "\n",
                                (r / "dangling.txt").string() + ": link leads nowhere\n",
