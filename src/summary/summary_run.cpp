@@ -672,7 +672,7 @@ class Closing {
   template <typename Release>
   void start(OutputFile& file, Release release) {
     done_ = std::async(std::launch::async, [this, &file, owned = std::move(release)]() mutable {
-      Release(std::move(owned));  // let go of here
+      { [[maybe_unused]] const Release gone = std::move(owned); }  // let go of here
       std::ostringstream err;
       const bool written = finish_output(file, err);
       error_ = err.str();
