@@ -6,9 +6,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <system_error>
 
 namespace cc::summary {
+
+// What a folder's listing tells of an entry, without a further look.
+enum class EntryKind { kFile, kFolder, kLink, kOther, kUnknown };
+
+// Calls `each` with the name (UTF-8 on Windows, the bytes as found
+// elsewhere) and kind of every entry of the folder at `path` but "." and
+// "..". The error that stopped the listing, if any: the folder could not be
+// opened, or its listing broke off. A million files are listed in a few
+// hundred calls, with no path made for an entry.
+std::error_code list_folder(const std::string& path,
+                            const std::function<void(const char* name, EntryKind kind)>& each);
 
 // A folder held open while its files are read, so that each of them is
 // found by its name alone instead of by its whole path again. Where the

@@ -1,5 +1,6 @@
 #include "summary/input_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,47 @@
 #include <cerrno>
 
 namespace cc::summary {
+
+namespace {
+
+EntryKind kind_of(unsigned char type) {
+  switch (type) {
+    case DT_REG:
+      return EntryKind::kFile;
+    case DT_DIR:
+      return EntryKind::kFolder;
+    case DT_LNK:
+      return EntryKind::kLink;
+    case DT_UNKNOWN:  // some file systems do not say
+      return EntryKind::kUnknown;
+    default:
+      return EntryKind::kOther;
+  }
+}
+
+}  // namespace
+
+std::error_code list_folder(const std::string& path,
+                            const std::function<void(const char* name, EntryKind kind)>& each) {
+  DIR* const dir = ::opendir(path.c_str());
+  if (!dir)
+    return {errno, std::system_category()};
+  int error = 0;
+  while (true) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (!entry) {
+      error = errno;
+      break;
+    }
+    const char* name = entry->d_name;
+    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+      continue;
+    each(name, kind_of(entry->d_type));
+  }
+  ::closedir(dir);
+  return {error, std::system_category()};
+}
 
 InputFolder::~InputFolder() {
   if (handle_ >= 0)

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 
 namespace cc::summary {
@@ -20,6 +21,23 @@ std::wstring wide(const std::string& utf8) {
 constexpr std::int64_t kTicksTo1970 = 116444736000000000LL;
 
 }  // namespace
+
+std::error_code list_folder(const std::string& path,
+                            const std::function<void(const char* name, EntryKind kind)>& each) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::directory_iterator it(fs::u8path(path), ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    std::error_code type_ec;
+    const fs::directory_entry& entry = *it;
+    const EntryKind kind = entry.is_symlink(type_ec)        ? EntryKind::kLink
+                           : entry.is_directory(type_ec)    ? EntryKind::kFolder
+                           : entry.is_regular_file(type_ec) ? EntryKind::kFile
+                                                            : EntryKind::kOther;
+    each(entry.path().filename().u8string().c_str(), kind);
+  }
+  return ec;
+}
 
 InputFolder::~InputFolder() = default;
 

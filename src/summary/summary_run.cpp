@@ -31,16 +31,20 @@ namespace cc::summary {
 namespace fs = std::filesystem;
 namespace {
 
+constexpr char kSeparator = static_cast<char>(fs::path::preferred_separator);
+
+bool is_separator(char c) {
+  return c == '/' || c == kSeparator;
+}
+
 // A name ending in ".txt" in any case, with something before it: what
 // path::extension() calls ".txt" (a file named ".txt" has none). Read off
 // the path's own text: no folder holds few files.
-bool is_txt(const fs::path& path) {
-  const auto& text = path.native();
+bool is_txt(std::string_view text) {
   const std::size_t n = text.size();
   if (n < 5)
     return false;
-  const auto before = text[n - 5];
-  if (before == '/' || before == fs::path::preferred_separator)
+  if (is_separator(text[n - 5]))
     return false;
   const char ext[] = ".txt";
   for (std::size_t i = 0; i < 4; ++i) {
@@ -127,9 +131,10 @@ class Walk {
  private:
   void folder(const fs::path& dir, std::string real, int depth);
   bool enter(const fs::path& dir, const std::string& real, int depth);
+  // real: where it is, unless it is a link.
+  void entry(const std::string& path, const std::string& real, int depth);
   // real: where the file really is (empty: under the folder being walked).
-  void file(const fs::path& path, const std::string& real = {}) {
-    std::string text = path.u8string();
+  void file(std::string text, const std::string& real = {}) {
     const auto name = static_cast<std::uint32_t>(name_at(text));
     const auto stem = static_cast<std::uint32_t>(stem_size(std::string_view(text).substr(name)));
     std::uint32_t root = root_, relative_at = static_cast<std::uint32_t>(relative_at_);
@@ -149,7 +154,7 @@ class Walk {
     if (!why.empty())
       not_read(entry.path(), std::move(why));
     else
-      file(entry.path(), link ? real_key(entry.path()) : std::string());
+      file(entry.path().u8string(), link ? real_key(entry.path()) : std::string());
   }
   void not_read(const fs::path& path, std::string reason) {
     found_.unreadable.push_back({path.u8string(), std::move(reason)});
@@ -166,7 +171,7 @@ void Walk::named(const fs::path& path, bool is_folder) {
   if (is_folder)
     folder(path, real_key(path), 0);
   else
-    file(path, real_key(path));
+    file(path.u8string(), real_key(path));
 }
 
 // False for a folder already walked (named twice, or reached by a link) or
@@ -189,9 +194,17 @@ bool Walk::enter(const fs::path& dir, const std::string& real, int depth) {
   return true;
 }
 
-// Every folder is opened and walked by hand: one that cannot be read, or
-// whose listing breaks off, is named with its reason instead of left out.
-// Links are followed once; files are known by their real path.
+// `folder` + `name`, with one separator between.
+std::string joined(const std::string& folder, const char* name) {
+  std::string path = folder;
+  if (path.empty() || !is_separator(path.back()))
+    path += kSeparator;
+  return path += name;
+}
+
+// Every folder is walked by hand: one that cannot be read, or whose listing
+// breaks off, is named with its reason instead of left out. Links are
+// followed once; files are known by their real path.
 void Walk::folder(const fs::path& dir, std::string real, int depth) {
   if (!enter(dir, real, depth))
     return;
@@ -200,28 +213,40 @@ void Walk::folder(const fs::path& dir, std::string real, int depth) {
   const std::size_t outer_relative_at = relative_at_;
   // Below the folder a file's path goes on from the separator after its name.
   const std::string text = dir.u8string();
-  const bool separator_last = !text.empty() && (text.back() == '/' || text.back() == '\\');
+  const bool separator_last = !text.empty() && is_separator(text.back());
   root_ = static_cast<std::uint32_t>(found_.roots.size());
   found_.roots.push_back(real);
   relative_at_ = text.size() - (separator_last ? 1 : 0);
-  std::error_code ec;
-  fs::directory_iterator it(dir, ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const fs::directory_entry& entry = *it;
-    std::error_code type_ec;
-    const bool link = entry.is_symlink(type_ec);
-    if (entry.is_directory(type_ec))
-      folder(entry.path(),
-             link ? real_key(entry.path()) : (fs::u8path(real) / entry.path().filename()).u8string(),
-             depth + 1);
-    else if (is_txt(entry.path()))
-      listed_file(entry, link);
-  }
+  std::string path = separator_last || text.empty() ? text : text + kSeparator;
+  const std::size_t name_at = path.size();
+  const std::error_code ec = list_folder(text, [&](const char* name, EntryKind kind) {
+    path.resize(name_at);
+    path += name;
+    if (kind == EntryKind::kFile) {  // most entries: nothing more to look at
+      if (is_txt(path))
+        file(path);
+    } else if (kind == EntryKind::kFolder) {
+      folder(fs::u8path(path), joined(real, name), depth + 1);
+    } else {
+      entry(path, joined(real, name), depth);
+    }
+  });
   if (ec)
     not_read(dir, "folder cannot be read: " + ec.message());
   open_.pop_back();
   root_ = outer_root;
   relative_at_ = outer_relative_at;
+}
+
+// A link, or what the listing did not tell: looked at closer.
+void Walk::entry(const std::string& path, const std::string& real, int depth) {
+  const fs::directory_entry entry(fs::u8path(path));
+  std::error_code ec;
+  const bool link = entry.is_symlink(ec);
+  if (entry.is_directory(ec))
+    folder(entry.path(), link ? real_key(entry.path()) : real, depth + 1);
+  else if (is_txt(path))
+    listed_file(entry, link);
 }
 
 std::string_view relative_of(const ReportFile& file) {
