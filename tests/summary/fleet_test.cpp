@@ -333,6 +333,13 @@ TEST(FleetTest, StatusAndActionFromTheReportsOwnLines) {
        Status::kUnknown,
        kInstallVendorDriver,
        {kBlockerNoVendorDriver}},
+      {"the vendor's second adapter has a driver to update",
+       report(kFootnote, kIntelRefused,
+              "\tName=Intel(R) UHD Graphics 620\n\tDriver=\n"
+              "\tName=Intel(R) HD Graphics 4600\n\tDriver=10.18.10.4000\n"),
+       Status::kDriverUpdate,
+       kIntelUpdate,
+       {"Intel graphics card on Windows 7 not supported by driver version"}},
       {"refused adapter without a driver version",
        report(kFootnote, kIntelRefused, "\tName=Intel(R) HD Graphics 4600\n\tDriver=\n"),
        Status::kUnknown,

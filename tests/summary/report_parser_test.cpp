@@ -97,12 +97,15 @@ TEST(ReportParserTest, KnowsEveryLine) {
                           "*** Error: check_hardware_encoder_capability did not answer within 30 "
                           "seconds!",
                           "<Error: Couldn't define GPU name. Error: -2147024891>"}));
-  // A decoding line that only ends as the GPU-name error does is no error.
+  // A decoding line that only ends as the GPU-name error does is no error;
+  // a line that a later checker may add before the OS is kept as unknown.
   std::string odd = kFullReport;
   odd.insert(odd.find("\t<Unknown GPU name>"), "\tOdd <GPU>\n");
+  odd.insert(odd.find("\t Windows 7"), "(build 7601)\n");
   const ParseOutcome stray = parse_report(odd);
   ASSERT_TRUE(stray.endpoint) << stray.reason;
   EXPECT_EQ(stray.endpoint->errors, e.errors);
+  EXPECT_EQ(stray.endpoint->unrecognised.back(), "(build 7601)");
 }
 
 std::string crlf(const std::string& text) {
@@ -190,6 +193,8 @@ TEST(ReportParserTest, AppendedRunsTheLastCompleteOneCounts) {
   second.replace(second.find("Windows 7 Professional"), 22, "Windows 10 Pro");
   second.replace(second.find("1233"), 4, "1239");  // every digit of a version line
   const std::string any_version = "Capability Checker v2.5 beta" + second.substr(second.find('\n'));
+  std::string quoting = second;  // a line that names the checker is no run of it
+  quoting.insert(quoting.find("\t\t*** Info: Temporal"), "\t\t*** Info: see Capability Checker v2 notes\n");
   const std::string prompt = "Press any key to continue . . . \n";
   // A pause that did not end its line: the next run's banner follows it.
   const std::string open_prompt = "Press any key to continue . . . ";
@@ -217,6 +222,7 @@ TEST(ReportParserTest, AppendedRunsTheLastCompleteOneCounts) {
       {"UTF-8 run after UTF-16", utf16(first) + second, "Windows 10 Pro", 1},
       {"UTF-16 run cut short", first + wide_second.substr(0, 200), "Windows 7 Professional", 0},
       {"a banner at a line start, any version", first + any_version, "Windows 10 Pro", 1},
+      {"a banner inside a line, no version after it", first + quoting, "Windows 10 Pro", 1},
       {"the same in UTF-16", utf16(crlf(first)) + utf16(crlf(any_version)).substr(2),
        "Windows 10 Pro", 1},
       {"followed by 1 MiB of blanks", first + std::string(kTailBytes, ' '),
@@ -260,11 +266,13 @@ TEST(ReportParserTest, CameraFlagsComeFromTheirLines) {
   for (const char* line : {"\tCam - Has built-in H.264 encoding\n",
                            "\tCam - Does not have built-in H.264 encoding\n"}) {
     const ParseOutcome parsed = parse_report("Capability Checker v1\n" + heading + line +
+                                             "\t\tA later checker's line\n" +
                                              "Endpoint OS\n\t Windows 10\n");
     ASSERT_TRUE(parsed.endpoint && parsed.endpoint->cameras.size() == 1) << line;
     const Camera& camera = parsed.endpoint->cameras[0];
     EXPECT_EQ(camera.h264, std::string(line).find("Has") != std::string::npos) << line;
     EXPECT_FALSE(camera.uvc15 || camera.uvc11 || camera.c920_note) << line;
+    EXPECT_EQ(parsed.endpoint->unrecognised.size(), 1u) << line;
   }
 }
 
@@ -291,6 +299,11 @@ TEST(ReportParserTest, InfoLinesBelongToTheEncoderBeforeThem) {
        supported + heading + info,
        {},
        {"*** Info: Low latency mode is not supported"}},
+      {"after resolutions that a heading left without their encoder",
+       supported + "\t\tSupports output resolutions: 320x180\n" +
+           "On-board GPU H.264 Decoding Capabilities:\n" + info,
+       {},
+       {"Supports output resolutions: 320x180", "*** Info: Low latency mode is not supported"}},
   };
   for (const OwnerCase& c : cases) {
     const ParseOutcome parsed = parse_report("Capability Checker v1\n" + heading +
