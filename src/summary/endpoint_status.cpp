@@ -185,7 +185,6 @@ struct Steps {
   std::vector<std::string> updates;
   std::vector<std::string> refusals;
   bool unresolved = false;  // a driver refusal whose adapter GPU details do not show
-  bool no_driver = false;   // the refused adapter has no driver version at all
 };
 
 void add_once(std::vector<std::string>& list, std::string item) {
@@ -216,10 +215,8 @@ void driver_steps(const std::string& reason,
   bool placed = false;
   for (const Adapter* each : adapters_of(reason, adapters)) {
     const Adapter& adapter = *each;
-    if (adapter.driver.empty()) {
-      steps.no_driver = placed = true;
-      continue;
-    }
+    if (adapter.driver.empty())
+      continue;  // no vendor's driver at all: installing one comes first
     if (policy_answers().accepted(vendor_id, adapter.driver, windows))
       continue;  // not the adapter refused by its driver
     const Update& advice = policy_answers().update(vendor_id, adapter.driver, windows);
@@ -376,7 +373,7 @@ Assessment assess_gpu(const Endpoint& e, const FleetDevices* fleet) {
     return {Status::kDriverUpdate, joined(steps.updates, "")};
   // Without its vendor's driver an adapter shows neither its encoder nor
   // a driver the support list knows.
-  if (steps.no_driver || lacks_vendor_driver(e))
+  if (lacks_vendor_driver(e))
     return {Status::kUnknown, kInstallVendorDriver};
   if (!e.encoding_error.empty() || !cameras_answered(e))
     return {Status::kUnknown, rerun(deciding_error(e))};
