@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -237,11 +238,14 @@ TEST_F(SummaryRunTest, HostileNamesStayText) {
 }
 
 // PATHs that repeat or overlap name each file once; the run's own outputs
-// inside a folder it reads are not read back.
+// inside a folder it reads are not read back. Folders listed before a file
+// leave its place as it is.
 TEST_F(SummaryRunTest, EachFileCountsOnce) {
   const fs::path r = dir_ / "r";
   write(r / "a" / "PC-01.txt", machine_report({1, 1, 0}));
   write(r / "PC-02.txt", machine_report({1, 1, 0}));
+  for (const char* folder : {"b", "c", "d", "e", "f", "g", "h"})
+    fs::create_directories(r / folder);
   SummaryOptions options{{r.string(), (r / "a").string(), (r / "a" / "PC-01.txt").string(),
                           (r / "a" / ".." / "PC-02.txt").string(), r.string() + "/"},
                          (r / "fleet.txt").string(),
@@ -269,6 +273,13 @@ TEST_F(SummaryRunTest, EveryFolderIsRead) {
     write(dir_ / "r" / ("site" + std::to_string(i)) / ("PC-" + std::to_string(i) + ".txt"), report);
   EXPECT_EQ(run({(dir_ / "r").string()}), kAllRead) << err_.str();
   EXPECT_NE(out_.str().find("Endpoints read: 300\n"), std::string::npos) << out_.str();
+  // In the order of their names as text, whatever the folders' order.
+  std::istringstream csv(read(dir_ / "out.csv"));
+  std::vector<std::string> names;
+  for (std::string row; std::getline(csv, row);)
+    names.push_back(row.substr(0, row.find(',')));
+  ASSERT_EQ(names.size(), 301u);
+  EXPECT_TRUE(std::is_sorted(names.begin() + 1, names.end()));
 }
 
 // A folder that cannot be read is named with its reason and fails the run;
