@@ -4,7 +4,6 @@
 // otherwise reach the file a million small writes at a time.
 #pragma once
 
-#include <cerrno>
 #include <cstddef>
 #include <memory>
 #include <streambuf>
@@ -22,9 +21,6 @@ class BatchBuffer : public std::streambuf {
   BatchBuffer(const BatchBuffer&) = delete;
   BatchBuffer& operator=(const BatchBuffer&) = delete;
 
-  // errno of the first write the sink refused (0: none, or none told).
-  int error() const { return error_; }
-
  protected:
   int_type overflow(int_type c) override {
     if (!pass_on())
@@ -41,10 +37,7 @@ class BatchBuffer : public std::streambuf {
   // Hands the batch so far to the sink; false when it took less.
   bool pass_on() {
     const std::streamsize size = pptr() - pbase();
-    errno = 0;
     const bool taken = size == 0 || sink_->sputn(pbase(), size) == size;
-    if (!taken && error_ == 0)
-      error_ = errno;
     restart();
     return taken;
   }
@@ -53,7 +46,6 @@ class BatchBuffer : public std::streambuf {
   std::streambuf* sink_;
   std::unique_ptr<char[]> batch_;  // left unfilled: an output not asked for costs nothing
   std::size_t size_;
-  int error_ = 0;
 };
 
 }  // namespace cc::summary

@@ -1,11 +1,9 @@
 #include "summary/summary_run.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <future>
 #include <memory>
 #include <sstream>
@@ -23,6 +21,7 @@
 #include "summary/input_file.h"
 #include "summary/json_output.h"
 #include "summary/ordered_work.h"
+#include "summary/output_file.h"
 #include "summary/report_parser.h"
 #include "summary/text_encoding.h"
 #include "summary/text_summary.h"
@@ -46,13 +45,10 @@ bool is_txt(std::string_view text) {
     return false;
   if (is_separator(text[n - 5]))
     return false;
-  const char ext[] = ".txt";
-  for (std::size_t i = 0; i < 4; ++i) {
-    const auto c = text[n - 4 + i];
-    if ((c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c) != ext[i])
-      return false;
-  }
-  return true;
+  const std::string_view ext = text.substr(n - 4);
+  return std::equal(ext.begin(), ext.end(), ".txt", [](char c, char lower) {
+    return (c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c) == lower;
+  });
 }
 
 std::size_t name_at(std::string_view path) {
@@ -373,28 +369,25 @@ void order_and_dedupe(FoundFiles& found) {
 // One output, written under a temporary name beside its own and renamed
 // only when complete, so that a failed run never leaves half a JSON for the
 // next --compare. A device or pipe (/dev/stdout) is written as it is.
-struct OutputFile {
+struct Output {
   std::string name;
   std::string temp;  // empty: written in place
-  std::filebuf file;
+  OutputFile file;
+  OutputFileBuffer unbuffered{file};
   // Outputs run to a gigabyte: written a megabyte at a time, in whole pages
   // the file system need not fill in first.
-  BatchBuffer batch{&file};
+  BatchBuffer batch{&unbuffered};
   std::ostream stream{&batch};
   bool is_open() const { return file.is_open(); }
 };
 
 struct Outputs {
-  OutputFile csv, json, html;
+  Output csv, json, html;
   std::unique_ptr<JsonWriter> json_writer;
   HtmlPage page;
 };
 
-std::string system_reason() {
-  return errno ? std::generic_category().message(errno) : std::string("cannot be opened");
-}
-
-bool open_output(const std::string& name, OutputFile& file, std::ostream& err) {
+bool open_output(const std::string& name, Output& file, std::ostream& err) {
   if (name.empty())
     return true;
   file.name = name;
@@ -402,31 +395,24 @@ bool open_output(const std::string& name, OutputFile& file, std::ostream& err) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   file.temp = fs::exists(status) && !fs::is_regular_file(status) ? "" : name + ".tmp";
-  file.file.pubsetbuf(nullptr, 0);  // the batches are its buffer
-  errno = 0;
-  if (file.file.open(fs::u8path(file.temp.empty() ? name : file.temp),
-                     std::ios::out | std::ios::binary | std::ios::trunc))
-    return true;
-  err << "Can't create " << name << ": " << system_reason() << "\n";
-  return false;
+  if (const std::error_code ec = file.file.open(file.temp.empty() ? name : file.temp)) {
+    err << "Can't create " << name << ": " << ec.message() << "\n";
+    return false;
+  }
+  return true;
 }
 
 // Closes the output and gives it its own name; false, with the output
 // named, when it was not written completely (nothing is left behind then).
-bool finish_output(OutputFile& file, std::ostream& err) {
+bool finish_output(Output& file, std::ostream& err) {
   if (!file.is_open())
     return true;
   file.stream.flush();
-  int error = file.batch.error();
-  errno = 0;
-  const bool closed = file.file.close() != nullptr;
-  if (error == 0 && !closed)
-    error = errno;
+  const std::error_code error = file.file.close();
   std::error_code ec;
-  if (!closed || !file.stream) {
+  if (error || !file.stream) {
     err << "Can't write " << file.name << ": "
-        << (error ? std::generic_category().message(error) : std::string("not written completely"))
-        << "\n";
+        << (error ? error.message() : std::string("not written completely")) << "\n";
     if (!file.temp.empty())
       fs::remove(fs::u8path(file.temp), ec);
     return false;
@@ -451,7 +437,7 @@ bool finish_output(OutputFile& file, std::ostream& err) {
 
 // Abandons outputs already opened when another cannot be.
 void drop_outputs(Outputs& outputs) {
-  for (OutputFile* file : {&outputs.csv, &outputs.json, &outputs.html}) {
+  for (Output* file : {&outputs.csv, &outputs.json, &outputs.html}) {
     if (file->is_open() && !file->temp.empty()) {
       file->file.close();
       std::error_code ec;
@@ -692,10 +678,10 @@ class Closing {
  public:
   Closing() = default;
   // Closes `file` on another thread.
-  void start(OutputFile& file) { start(file, nullptr); }
+  void start(Output& file) { start(file, nullptr); }
   // The same, and lets go of `release` there too (a large list takes a while).
   template <typename Release>
-  void start(OutputFile& file, Release release) {
+  void start(Output& file, Release release) {
     done_ = std::async(std::launch::async, [this, &file, owned = std::move(release)]() mutable {
       { [[maybe_unused]] const Release gone = std::move(owned); }  // let go of here
       std::ostringstream err;

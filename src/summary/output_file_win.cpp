@@ -1,0 +1,70 @@
+#include "summary/output_file.h"
+
+#include <windows.h>
+
+namespace cc::summary {
+namespace {
+
+std::wstring wide(const std::string& utf8) {
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                       nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(size), L'\0');
+  if (size > 0)
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], size);
+  return out;
+}
+
+std::error_code last_error() {
+  return {static_cast<int>(GetLastError()), std::system_category()};
+}
+
+}  // namespace
+
+OutputFile::~OutputFile() {
+  if (is_open())
+    CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+std::error_code OutputFile::open(const std::string& path) {
+  const HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return last_error();
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  written_ = handed_ = 0;
+  error_.clear();
+  return {};
+}
+
+std::size_t OutputFile::write(const char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size && !error_) {
+    const std::size_t left = size - done;
+    const DWORD want = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
+    DWORD n = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(handle_), data + done, want, &n, nullptr))
+      error_ = last_error();
+    else if (n == 0)
+      error_ = std::make_error_code(std::errc::no_space_on_device);
+    done += n;
+  }
+  written_ += done;
+  return done;
+}
+
+// Windows' lazy writer writes back as the file grows.
+void OutputFile::hand_to_disk() {
+  handed_ = written_;
+}
+
+std::error_code OutputFile::close() {
+  if (!is_open())
+    return error_;
+  const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  handle_ = -1;
+  if (!CloseHandle(file) && !error_)
+    error_ = last_error();
+  return error_;
+}
+
+}  // namespace cc::summary
