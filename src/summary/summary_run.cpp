@@ -395,8 +395,8 @@ bool open_output(const std::string& name, Output& file, std::ostream& err) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   file.temp = fs::exists(status) && !fs::is_regular_file(status) ? "" : name + ".tmp";
-  if (const std::error_code ec = file.file.open(file.temp.empty() ? name : file.temp)) {
-    err << "Can't create " << name << ": " << ec.message() << "\n";
+  if (const std::error_code failed = file.file.open(file.temp.empty() ? name : file.temp)) {
+    err << "Can't create " << name << ": " << failed.message() << "\n";
     return false;
   }
   return true;
