@@ -248,6 +248,7 @@ TEST(ReportParserTest, LineBreaksInsideAnErrorMessageStayInIt) {
                              "service\r\r\nis not started.\r\r\n\r\n" +
                              "\t\t*** Error: step catch com error: a\rb. Description: . "
                              "LastError: 0\r\n" +
+                             "\t\tA later checker's line\r\n" +  // after a plain line end
                              "Endpoint OS\r\n\t Windows 10\r\n";
   const ParseOutcome parsed = parse_report(report);
   ASSERT_TRUE(parsed.endpoint) << parsed.reason;
@@ -257,7 +258,7 @@ TEST(ReportParserTest, LineBreaksInsideAnErrorMessageStayInIt) {
                           "is not started.",
                           "*** Error: step catch com error: a b. Description: . LastError: 0"}));
   EXPECT_EQ(e.encoding_error, e.errors[0]);
-  EXPECT_EQ(e.unrecognised, std::vector<std::string>{});
+  EXPECT_EQ(e.unrecognised, std::vector<std::string>{"\t\tA later checker's line"});
 }
 
 // A camera's flags are its own lines' only: none is set before they come.

@@ -198,6 +198,9 @@ TEST_F(SummaryRunTest, FolderWithReportsAndJunk) {
                       "<li>PC-03</li></ul></details>"),
             std::string::npos);
   EXPECT_LT(html.find("id=\"actions\""), html.find("class=\"charts\""));
+  EXPECT_NE(html.find("<table id=\"endpoints\"><tr><th>endpoint</th><th>os</th>"),
+            std::string::npos);
+  EXPECT_NE(html.find("<th>notes</th><th>checker_version</th></tr>"), std::string::npos);
 }
 
 std::string amd_report(const char16_t* driver) {
@@ -289,6 +292,12 @@ TEST_F(SummaryRunTest, UnreadableFoldersAreNamed) {
   write(r / "site1" / "PC-01.txt", machine_report({1, 1, 0}));
   write(r / "site2" / "PC-02.txt", machine_report({1, 1, 0}));
   write(r / "site3" / "PC-03.txt", machine_report({1, 1, 0}));
+  // As deep as folders go before they are taken for a loop: read; deeper: named.
+  fs::path deep = r / "site4";
+  for (int depth = 1; depth < 64; ++depth)
+    deep /= "d";
+  write(deep / "PC-64.txt", machine_report({1, 1, 0}));
+  write(deep / "d" / "PC-65.txt", machine_report({1, 1, 0}));
   fs::permissions(r / "site2", fs::perms::owner_all);
   SummaryOptions options;
   options.paths = {r.string()};
@@ -307,8 +316,11 @@ TEST_F(SummaryRunTest, UnreadableFoldersAreNamed) {
   EXPECT_NE(err_.str().find((r / "site2").string() + ": folder cannot be read: "),
             std::string::npos)
       << err_.str();
-  EXPECT_NE(out_.str().find("Endpoints read: 2\n"), std::string::npos) << out_.str();
-  EXPECT_NE(out_.str().find("Files not read: 1"), std::string::npos) << out_.str();
+  EXPECT_NE(err_.str().find((deep / "d").string() + ": folders nested deeper than 64"),
+            std::string::npos)
+      << err_.str();
+  EXPECT_NE(out_.str().find("Endpoints read: 3\n"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("Files not read: 2"), std::string::npos) << out_.str();
 }
 
 // Links are followed once and files known by their real path; a loop, a
