@@ -25,7 +25,17 @@ done
 if [ "${#missing[@]}" -gt 0 ] || [ -n "${need_update:-}" ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt=(apt-get -o DPkg::Lock::Timeout=900)
-  "${apt[@]}" update -qq
+  # A mirror caught mid-sync fails one index (seen: bookworm-security's i386
+  # list, "File has unexpected size"). Try again, then go on with the lists
+  # there are: the install below still fails if a package cannot be had.
+  for attempt in 1 2 3; do
+    "${apt[@]}" update -qq && break
+    if [ "$attempt" = 3 ]; then
+      echo "install_packages.sh: package lists not all updated; installing from those there are" >&2
+    else
+      sleep 10
+    fi
+  done
   if [ "${#missing[@]}" -gt 0 ]; then
     echo "installing: ${missing[*]}"
     "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
