@@ -19,9 +19,15 @@ here=$(cd "$(dirname "$0")" && pwd)
 "$here/install_packages.sh" libgtest-dev libgmock-dev googletest \
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 \
-  wine wine64 wine32:i386 xvfb xauth \
-  libgl1-mesa-dri libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 \
+  wine wine64 xvfb xauth libgl1-mesa-dri \
   clang llvm libclang-rt-14-dev libbenchmark-dev \
   binutils python3 chromium \
   qemu-user-static binfmt-support debootstrap
+# Wine's 32-bit side goes on its own: with a mirror that lacks an i386 list
+# (or its security updates) it cannot be installed, and then the x86 Wine
+# tests say they are skipped rather than every other test going unrun.
+if ! "$here/install_packages.sh" wine32:i386 \
+  libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386; then
+  echo "setup.sh: Wine's 32-bit side could not be installed; the x86 Wine tests will be skipped" >&2
+fi
 "$here/install_zig.sh"

@@ -19,6 +19,11 @@ rm -f "$status_file"
 # Starting the loader is the cheap part: it fails at once where the kernel
 # refuses 32-bit programs ("Exec format error"). Its own output is kept out
 # of pipes, as with every Wine program.
+if [ ! -x "$loader" ]; then
+  echo "no: Wine's 32-bit loader is not installed ($loader)" >"$status_file"
+  cat "$status_file"
+  exit 0
+fi
 work=$(mktemp -d /tmp/cc-wine32.XXXXXX)
 trap 'WINEPREFIX=$work/prefix /usr/lib/wine/wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
 if ! "$loader" --version >"$work/version.out" 2>"$work/version.err"; then

@@ -17,6 +17,11 @@ check "a loader the kernel refuses: exit 0" test $? = 0
 check "a loader the kernel refuses: no, with the reason" \
   grep -q "^no: .*Exec format error" "$work/refused.status"
 
+CC_WINE32_LOADER=$work/absent bash "$probe" "$work/absent.status" "$work/none.exe" >/dev/null
+check "no 32-bit loader installed: exit 0" test $? = 0
+check "no 32-bit loader installed: no, not installed" \
+  grep -q "^no: .*not installed" "$work/absent.status"
+
 printf '#!/bin/sh\n[ "$1" = --version ] && exit 0\nexit 1\n' >"$work/broken"
 chmod +x "$work/broken"
 CC_WINE32_LOADER=$work/broken bash "$probe" "$work/broken.status" "$work/none.exe" >/dev/null
