@@ -5,17 +5,10 @@
 #include <filesystem>
 #include <string>
 
+#include "summary/wide_win.h"
+
 namespace cc::summary {
 namespace {
-
-std::wstring wide(const std::string& utf8) {
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                       nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(size), L'\0');
-  if (size > 0)
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], size);
-  return out;
-}
 
 // FILETIME counts 100 ns from 1601.
 constexpr std::int64_t kTicksTo1970 = 116444736000000000LL;

@@ -31,6 +31,11 @@ class OutputFile {
   std::error_code error() const { return error_; }
 
  private:
+  void opened(std::intptr_t handle) {
+    handle_ = handle;
+    written_ = handed_ = 0;
+    error_.clear();
+  }
   void hand_to_disk();
 
   std::intptr_t handle_ = -1;

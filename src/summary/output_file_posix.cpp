@@ -26,9 +26,7 @@ std::error_code OutputFile::open(const std::string& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0)
     return last_error();
-  handle_ = fd;
-  written_ = handed_ = 0;
-  error_.clear();
+  opened(fd);
   return {};
 }
 

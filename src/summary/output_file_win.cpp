@@ -2,17 +2,10 @@
 
 #include <windows.h>
 
+#include "summary/wide_win.h"
+
 namespace cc::summary {
 namespace {
-
-std::wstring wide(const std::string& utf8) {
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                       nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(size), L'\0');
-  if (size > 0)
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], size);
-  return out;
-}
 
 std::error_code last_error() {
   return {static_cast<int>(GetLastError()), std::system_category()};
@@ -30,9 +23,7 @@ std::error_code OutputFile::open(const std::string& path) {
                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return last_error();
-  handle_ = reinterpret_cast<std::intptr_t>(file);
-  written_ = handed_ = 0;
-  error_.clear();
+  opened(reinterpret_cast<std::intptr_t>(file));
   return {};
 }
 
