@@ -339,6 +339,7 @@ TEST(ReportParserTest, NonReportsAreRejectedWithTheirReason) {
       {"UTF-16 cut short", utf16(full.substr(0, full.find("Endpoint OS"))), kReasonTruncated},
       {"other text", "Hello\nEndpoint OS\n\t Windows\n", kReasonNoBanner},
       {"banner not first", "\n" + full, kReasonNoBanner},
+      {"banner not first, UTF-16 big-endian", utf16("\n" + full, true), kReasonNoBanner},
       {"cut before Endpoint OS", full.substr(0, full.find("Endpoint OS")), kReasonTruncated},
       {"cut after Endpoint OS", full.substr(0, full.find("\t Windows 7")), kReasonTruncated},
   };
