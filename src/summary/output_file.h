@@ -36,11 +36,14 @@ class OutputFile {
     written_ = handed_ = 0;
     error_.clear();
   }
+  // POSIX only: Windows' lazy writer writes back as the file grows.
   void hand_to_disk();
 
   std::intptr_t handle_ = -1;
+  // POSIX only: what was written, and from where the system writes it back
+  // when it chooses.
   std::uint64_t written_ = 0;
-  std::uint64_t handed_ = 0;  // written back from here on only when the system chooses
+  std::uint64_t handed_ = 0;
   std::error_code error_;
 };
 

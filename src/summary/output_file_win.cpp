@@ -39,13 +39,7 @@ std::size_t OutputFile::write(const char* data, std::size_t size) {
       error_ = std::make_error_code(std::errc::no_space_on_device);
     done += n;
   }
-  written_ += done;
   return done;
-}
-
-// Windows' lazy writer writes back as the file grows.
-void OutputFile::hand_to_disk() {
-  handed_ = written_;
 }
 
 std::error_code OutputFile::close() {
